@@ -1,0 +1,41 @@
+# Entry points: `make demo` runs Skelder's firmware update on the default simulated
+# machine; `make test` runs every test. Both install what is missing first.
+JOBS ?= $(shell nproc)
+CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
+
+.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine format clean
+
+all: host
+
+deps:
+	@./scripts/install-deps.sh
+
+host: deps
+	cmake --preset host >/dev/null
+	cmake --build --preset host -j $(JOBS)
+
+host-asan: deps
+	cmake --preset host-asan >/dev/null
+	cmake --build --preset host-asan -j $(JOBS)
+
+windows: deps
+	cmake --preset windows-x64 >/dev/null
+	cmake --build --preset windows-x64 -j $(JOBS)
+
+demo: host
+	@./scripts/demo.sh
+
+test-host: host windows
+	ctest --test-dir build/host $(CTEST_FLAGS)
+
+test-asan: host-asan
+	ctest --test-dir build/host-asan $(CTEST_FLAGS) -LE wine
+
+test: test-host test-asan
+
+format:
+	find winapi winsim csmi appframe skelder marlisk norrixupdater tests bench \
+	  \( -name "*.h" -o -name "*.cpp" \) -print 2>/dev/null | xargs -r clang-format -i
+
+clean:
+	rm -rf build
