@@ -2,7 +2,8 @@
 # Installs the Debian packages the builds and tests need, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ g++-multilib libgtest-dev libgmock-dev googletest
-          nlohmann-json3-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 clang-format)
+          nlohmann-json3-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386
+          clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -15,5 +16,7 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine runs the 32-bit programs.
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
