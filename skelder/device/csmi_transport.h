@@ -1,0 +1,18 @@
+#pragma once
+// The CSMI route: a RAID/SAS controller reached through its driver's CSMI interface.
+
+#include "device/device_context.h"
+
+namespace skelder {
+
+// Opens the controller and chooses the phy that leads to the drive: by phy_index, or by
+// sas_address when phy_index is -1 (then set to the phy found). Returns 1 when the record is
+// ready for STP pass-through.
+int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, int32_t& phy_index,
+                         const uint8_t (&sas_address)[8]);
+
+// Carries the record's ATA command as a register FIS through CSMI STP pass-through.
+// Returns 1 completed, 0 when the call or the driver failed, -1 for an invalid request.
+int32_t issue_stp_passthru(device_context& context);
+
+} // namespace skelder

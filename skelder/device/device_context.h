@@ -1,0 +1,85 @@
+#pragma once
+// The one record through which Skelder talks to its target: where the command goes,
+// the command itself, and how loudly failures are reported.
+
+#include <windows.h>
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include <cstdint>
+
+namespace skelder {
+
+// route_flags: the route bits, then the run's own flags.
+inline constexpr uint64_t route_scsi = 0x01;
+inline constexpr uint64_t route_ata = 0x02;
+inline constexpr uint64_t route_csmi = 0x04;
+inline constexpr uint64_t flag_activate = 0x10;
+inline constexpr uint64_t flag_show_info = 0x20;
+inline constexpr uint64_t flag_file_given = 0x40;
+inline constexpr uint64_t flag_scan = 0x80;
+
+// direction
+inline constexpr uint32_t data_none = 0;
+inline constexpr uint32_t data_in = 1;
+inline constexpr uint32_t data_out = 2;
+
+// addressing
+inline constexpr uint32_t addressing_28bit = 1;
+inline constexpr uint32_t addressing_48bit = 2;
+
+// protocol
+inline constexpr uint32_t protocol_pio = 1;
+inline constexpr uint32_t protocol_non_data = 3;
+
+// cdb_flags
+inline constexpr uint32_t cdb_flag_16_byte = 0x01;
+inline constexpr uint32_t cdb_flag_check_condition = 0x20;
+
+// The ATA command in ATA PASS-THROUGH(16) order, so bytes 3 to 14 of that block are a
+// straight copy. The _ext bytes are the upper halves of the 48-bit fields.
+struct ata_registers {
+    uint8_t features_ext;
+    uint8_t features;
+    uint8_t count_ext;
+    uint8_t count;
+    uint8_t lba_low_ext;
+    uint8_t lba_low;
+    uint8_t lba_mid_ext;
+    uint8_t lba_mid;
+    uint8_t lba_high_ext;
+    uint8_t lba_high;
+    uint8_t device;
+    uint8_t command;
+};
+static_assert(sizeof(ata_registers) == 12);
+
+// The CSMI phy entry the CSMI route reaches the drive through (CSMI_SAS_PHY_ENTITY layout).
+struct phy_entity_bytes {
+    uint8_t bytes[64];
+};
+
+struct device_context {
+    HANDLE handle;
+    SCSI_ADDRESS scsi_address;
+    uint32_t direction;
+    void* data_buffer;
+    uint32_t transfer_length;
+    uint32_t timeout_seconds; // 0: 5 seconds on the SCSI and ATA routes
+    int32_t verbosity;
+    uint64_t route_flags;
+    uint64_t l_flag;
+    uint32_t last_error;
+    uint32_t addressing;
+    uint32_t protocol;
+    ata_registers registers; // nothing clears these between commands
+    uint32_t cdb_flags;
+    phy_entity_bytes phy_entity;
+};
+
+// The SCSI and ATA routes read a timeout of 0 as 5 seconds.
+inline uint32_t pass_through_timeout(const device_context& context) {
+    return context.timeout_seconds == 0 ? 5 : context.timeout_seconds;
+}
+
+} // namespace skelder

@@ -1,0 +1,149 @@
+#include "download/download_firmware.h"
+
+#include "device/issue_command.h"
+#include "device/result_codes.h"
+#include "download/download_plan.h"
+#include "download/image_file.h"
+#include "download/progress.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace skelder {
+
+namespace {
+
+constexpr uint8_t download_microcode = 0x92;
+constexpr uint8_t device_lba_mode = 0x40;
+constexpr uint32_t download_timeout_seconds = 5;
+
+// Reads the whole image into a new zero-filled buffer and plans its transfers.
+// Returns 1 with `image` set (the caller frees it), else the result to give back.
+int32_t load_image(const download_request& request, int32_t verbosity, unsigned char*& image,
+                   int64_t& size, download_plan& plan) {
+    FILE* file = open_image(request.file_name);
+    if (file == nullptr) {
+        if (verbosity != 0) {
+            perror("File Open Failure");
+        }
+        return result_bad_image;
+    }
+    size = image_size(file);
+    if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
+        fclose(file);
+        if (verbosity != 0) {
+            fprintf(stderr, "Unsupported Firmware File Size: %lld\n", static_cast<long long>(size));
+        }
+        return result_bad_image;
+    }
+    image = static_cast<unsigned char*>(calloc(static_cast<size_t>(size), 1));
+    if (image == nullptr) {
+        fclose(file);
+        return result_no_memory;
+    }
+    // A partly read image must never reach the drive padded with zeros.
+    const bool complete = read_image(file, image, static_cast<size_t>(size));
+    fclose(file);
+    if (!complete) {
+        free(image);
+        image = nullptr;
+        if (verbosity != 0) {
+            fprintf(stderr, "File Read Failure\n");
+        }
+        return result_bad_image;
+    }
+    return result_completed;
+}
+
+void set_block_count(ata_registers& registers, uint32_t blocks) {
+    registers.count = static_cast<uint8_t>(blocks & 0xFF);
+    registers.lba_low = static_cast<uint8_t>(blocks >> 8 & 0xFF);
+}
+
+void set_block_offset(ata_registers& registers, uint32_t offset) {
+    registers.lba_mid = static_cast<uint8_t>(offset & 0xFF);
+    registers.lba_high = static_cast<uint8_t>(offset >> 8 & 0xFF);
+}
+
+void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
+    printf("  ----------------------- \n");
+    printf("   Downloading Code \n");
+    printf("  Mode : 0x0%X\n", subcommand);
+    printf("  File Size: %lld\n", static_cast<long long>(size));
+    printf("  Number of Xfers: %u\n", static_cast<unsigned>(plan.transfers));
+    printf("  Sectors Xfered with Each Xfer: %u\n",
+           static_cast<unsigned>(plan.blocks_per_transfer));
+    printf("  Data in Bytes per Xfer: %u\n", plan.transfer_size);
+    printf("  Remainder Bytes to Xfer: %u\n", plan.remainder);
+    printf("  -----------------------\n\n");
+}
+
+} // namespace
+
+int32_t download_firmware(device_context& context, download_request request) {
+    unsigned char* image = nullptr;
+    int64_t size = 0;
+    download_plan plan{};
+    const int32_t loaded = load_image(request, context.verbosity, image, size, plan);
+    if (loaded != result_completed) {
+        return loaded;
+    }
+
+    const bool activate = request.subcommand == dm_activate;
+    context.direction = activate ? data_none : data_out;
+    context.timeout_seconds = download_timeout_seconds;
+    context.protocol = protocol_pio;
+    context.addressing = addressing_28bit;
+    context.registers.device = device_lba_mode;
+    context.registers.command = download_microcode;
+    context.registers.features = request.subcommand;
+    set_block_count(context.registers, plan.blocks_per_transfer);
+    context.transfer_length = plan.transfer_size;
+
+    if (context.verbosity != 0) {
+        print_plan(request.subcommand, size, plan);
+    }
+    printf("\n\n\tPLEASE DO NOT CLOSE THIS WINDOW OR INTERRUPT THE FW DOWNLOAD PROCESS\n\n\n");
+
+    int32_t result = result_completed;
+    uint32_t block_offset = 0;
+    uint64_t byte_position = 0;
+    for (uint32_t transfer = 0; transfer < plan.transfers; ++transfer) {
+        set_block_offset(context.registers, block_offset);
+        context.data_buffer = image + byte_position;
+        result = issue_command(context);
+        if (result != result_completed) {
+            if (context.verbosity != 0) {
+                printf(" ^ ");
+            }
+            if (activate) {
+                printf("Failed to Activate ...\n");
+            }
+            break;
+        }
+        byte_position += plan.transfer_size;
+        block_offset += plan.blocks_per_transfer;
+        if (activate) {
+            printf("Activate Completed ...\n");
+        } else {
+            print_progress(transfer, plan.transfers);
+        }
+    }
+
+    if (result == result_completed && plan.remainder != 0) {
+        context.transfer_length = plan.remainder;
+        set_block_count(context.registers, plan.remainder / block_size);
+        set_block_offset(context.registers, block_offset);
+        context.data_buffer = image + byte_position;
+        result = issue_command(context);
+        if (context.verbosity != 0) {
+            printf(result == result_completed ? " ! " : " !^ ");
+        }
+    }
+
+    context.data_buffer = nullptr; // the image ends with this call
+    free(image);
+    return result;
+}
+
+} // namespace skelder

@@ -1,0 +1,12 @@
+#pragma once
+#include "device/device_context.h"
+#include "download/download_request.h"
+
+namespace skelder {
+
+// Sends the image named in the request with DOWNLOAD MICROCODE as the request asks.
+// Returns 1 on success, 4 when the image cannot be opened, read or described on the wire,
+// 10 when no memory can hold it, else the result of the failing issue_command.
+int32_t download_firmware(device_context& context, download_request request);
+
+} // namespace skelder

@@ -1,0 +1,15 @@
+#pragma once
+#include "device/device_context.h"
+#include "device/drive_identity.h"
+
+namespace skelder {
+
+// Sends IDENTIFY DEVICE and, on success, fills the identity from it and from the
+// capabilities log page. Returns the result of the IDENTIFY command.
+int32_t read_identify(device_context& context, drive_identity& identity);
+
+// Reads page 3 of the IDENTIFY DEVICE data log and turns on the deferred download flags it
+// reports. Failures are silent.
+void read_dm_capabilities(device_context& context, drive_identity& identity);
+
+} // namespace skelder

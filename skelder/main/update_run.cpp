@@ -1,0 +1,95 @@
+#include "main/update_run.h"
+
+#include "device/csmi_transport.h"
+#include "device/open_device.h"
+#include "device/result_codes.h"
+#include "device/scsi_identity.h"
+#include "device/signature_identify.h"
+#include "download/download_firmware.h"
+#include "download/print_drive_info.h"
+#include "download/read_identify.h"
+#include "download/security.h"
+#include "main/exit_code.h"
+
+#include <stdio.h>
+
+namespace skelder {
+
+namespace {
+
+constexpr DWORD pause_after_attempt_ms = 2000;
+
+int32_t open_target(device_context& context, run_settings& settings) {
+    if ((context.route_flags & route_csmi) != 0) {
+        return open_csmi_device(context, settings.device_path, settings.phy_index,
+                                settings.sas_address);
+    }
+    return open_device(context, settings.device_path);
+}
+
+bool holds_handle(HANDLE handle) {
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+
+// Sends the image up to retry_count + 1 times, stopping at the first success.
+int32_t download_with_retries(device_context& context, const run_settings& settings) {
+    int32_t result = result_completed;
+    int64_t attempt = 0;
+    do {
+        if (attempt > 0) {
+            printf("Retrying... %lld\n", static_cast<long long>(attempt));
+        }
+        result = download_firmware(context, settings.request);
+        printf("\n");
+        fflush(stdout);
+        Sleep(pause_after_attempt_ms);
+        printf("\n");
+        ++attempt;
+    } while (result != result_completed && attempt <= settings.retry_count);
+    return result;
+}
+
+} // namespace
+
+int run_update(device_context& context, run_settings& settings) {
+    drive_identity identity;
+    int32_t result = open_target(context, settings);
+    if (holds_handle(context.handle) && result == result_completed) {
+        read_scsi_identity(context, identity);
+        result = read_identify(context, identity);
+        if (result == result_completed) {
+            const bool show_info = (context.route_flags & flag_show_info) != 0;
+            if (show_info || context.verbosity != 0) {
+                print_drive_info(identity, settings.request.segment_blocks);
+            }
+            // Both early ends leave the handle to the end of the process.
+            if (show_info) {
+                return exit_other_failure;
+            }
+            if (!security_gate(identity, context.l_flag, context.verbosity)) {
+                return exit_security_refused;
+            }
+
+            bool download_failed = false;
+            if ((context.route_flags & flag_file_given) != 0) {
+                send_signature_identify(context);
+                result = download_with_retries(context, settings);
+                download_failed = result != result_completed;
+            }
+            // Activating after a failed download could switch the drive to partial microcode.
+            if ((context.route_flags & flag_activate) != 0 && !download_failed) {
+                download_request activation = settings.request;
+                activation.subcommand = dm_activate;
+                activation.segment_blocks = 0;
+                result = download_firmware(context, activation);
+            }
+            read_identify(context, identity);
+        }
+    }
+    if (holds_handle(context.handle)) {
+        CloseHandle(context.handle);
+    }
+    return map_exit_code(result);
+}
+
+} // namespace skelder
