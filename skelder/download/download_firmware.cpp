@@ -70,7 +70,7 @@ void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
     printf("   Downloading Code \n");
     printf("  Mode : 0x0%X\n", subcommand);
     printf("  File Size: %lld\n", static_cast<long long>(size));
-    printf("  Number of Xfers: %u\n", static_cast<unsigned>(plan.transfers));
+    printf("  Number of Xfers: %u\n", plan.transfers);
     printf("  Sectors Xfered with Each Xfer: %u\n",
            static_cast<unsigned>(plan.blocks_per_transfer));
     printf("  Data in Bytes per Xfer: %u\n", plan.transfer_size);

@@ -40,7 +40,7 @@ bool make_download_plan(int64_t image_size, uint8_t subcommand, uint8_t segment_
     }
     plan.transfer_size = static_cast<uint32_t>(transfer_size);
     plan.blocks_per_transfer = static_cast<uint16_t>(blocks_per_transfer);
-    plan.transfers = static_cast<uint16_t>(transfers);
+    plan.transfers = static_cast<uint32_t>(transfers);
     plan.remainder = static_cast<uint32_t>(remainder);
     return true;
 }

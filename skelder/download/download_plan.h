@@ -10,7 +10,7 @@ inline constexpr uint32_t block_size = 512;
 struct download_plan {
     uint32_t transfer_size;       // bytes per full transfer
     uint16_t blocks_per_transfer; // transfer size in blocks
-    uint16_t transfers;           // number of full transfers
+    uint32_t transfers;           // number of full transfers
     uint32_t remainder;           // bytes of the last, shorter transfer (0: none)
 };
 
