@@ -1,0 +1,22 @@
+// NorrixUpdater's switches: /T:path, /D:path, /D2:path, /C:controller,sasaddress and /V.
+#pragma once
+
+#include <appframe/CommandLineInfo.h>
+#include <appframe/CString.h>
+
+class CCustomCommandLineInfo : public CCommandLineInfo {
+public:
+    CCustomCommandLineInfo() = default;
+    ~CCustomCommandLineInfo() override = default;
+
+    // The flag is not looked at, so "v" and "t:path" work like "/V" and "/T:path".
+    void ParseParam(const TCHAR* pszParam, BOOL bFlag, BOOL bLast) override;
+
+    bool m_bComplete = false; // the required arguments were there at the last argument
+    bool m_bVerbose = false;
+    CString m_strTarget;
+    CString m_strDatafile;
+    CString m_strDatafile2;
+    CString m_strController;
+    CString m_strSasAddress;
+};

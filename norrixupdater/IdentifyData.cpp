@@ -1,0 +1,26 @@
+#include "IdentifyData.h"
+
+#include <cstring>
+
+WORD IdentifyWord(const BYTE* pData, int nWord) {
+    const BYTE* p = pData + 2 * nWord;
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
+
+void CopyAtaString(const BYTE* pData, int nFirstWord, int nWords,
+                   char (&szOut)[ATA_STRING_BUFFER]) {
+    std::memset(szOut, 0, sizeof(szOut));
+    for (int i = 0; i < nWords && 2 * i + 1 < ATA_STRING_BUFFER - 1; ++i) {
+        const WORD word = IdentifyWord(pData, nFirstWord + i);
+        szOut[2 * i] = static_cast<char>(word >> 8);
+        szOut[2 * i + 1] = static_cast<char>(word & 0xFF);
+    }
+}
+
+bool IsSecurityEnabled(const BYTE* pData) {
+    return (IdentifyWord(pData, 128) & 0x0002) != 0;
+}
+
+BYTE DatafileTypeOf(const BYTE* pData) {
+    return static_cast<BYTE>(IdentifyWord(pData, 153) >> 8);
+}

@@ -1,0 +1,29 @@
+// What NorrixUpdater reads from the 512 bytes of IDENTIFY DEVICE data (256 little-endian words).
+#pragma once
+
+#include <windows.h>
+
+constexpr DWORD IDENTIFY_DATA_BYTES = 512;
+constexpr int ATA_STRING_BUFFER = 50;
+
+WORD IdentifyWord(const BYTE* pData, int nWord);
+
+// Copies an ATA string (two characters a word, the first in the high byte) into a zero-filled
+// buffer of ATA_STRING_BUFFER bytes, in reading order; trailing spaces stay.
+void CopyAtaString(const BYTE* pData, int nFirstWord, int nWords, char (&szOut)[ATA_STRING_BUFFER]);
+
+inline void CopySerialNumber(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
+    CopyAtaString(p, 10, 10, sz);
+}
+inline void CopyFirmwareRevision(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
+    CopyAtaString(p, 23, 4, sz);
+}
+inline void CopyModelNumber(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
+    CopyAtaString(p, 27, 20, sz);
+}
+
+// Word 128 bit 1.
+bool IsSecurityEnabled(const BYTE* pData);
+
+// The drive's datafile type character: the high byte of vendor word 153.
+BYTE DatafileTypeOf(const BYTE* pData);
