@@ -1,9 +1,7 @@
+// The stand-in's entry points into the process's machine.
 #include <winsim/api.h>
 
-#include <windows.h>
-
-#include <chrono>
-#include <thread>
+#include <winsim/machine.h>
 
 namespace winsim {
 
@@ -11,44 +9,45 @@ bool is_device_name(std::wstring_view name) {
     if (name.rfind(L"\\\\.\\", 0) == 0) {
         return true;
     }
+    // "\\?\C:\file" is a file name with the long-path prefix, not a device.
     return name.rfind(L"\\\\?\\", 0) == 0 && !(name.size() >= 6 && name[5] == L':');
 }
 
-open_result open_device(std::wstring_view, std::uint32_t, std::uint32_t) {
-    return {ERROR_FILE_NOT_FOUND, 0};
+open_result open_device(std::wstring_view name, std::uint32_t access, std::uint32_t share) {
+    return machine::instance().open(name, access, share);
 }
 
-void close_device(open_id) {}
+void close_device(open_id id) {
+    machine::instance().close(id);
+}
 
-std::uint32_t device_control(open_id, std::uint32_t, void*, std::uint32_t, void*, std::uint32_t,
-                             std::uint32_t& returned) {
-    returned = 0;
-    return ERROR_INVALID_HANDLE;
+std::uint32_t device_control(open_id id, std::uint32_t code, void* in, std::uint32_t in_length,
+                             void* out, std::uint32_t out_length, std::uint32_t& returned) {
+    return machine::instance().control(id, code, in, in_length, out, out_length, returned);
 }
 
 void sleep(std::uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    machine::instance().sleep(milliseconds);
 }
 
 std::uint64_t tick_ms() {
-    return 0;
+    return machine::instance().clock().tick_ms();
 }
 
 bool machine_is_64bit() {
-    return true;
+    return machine::instance().windows_64bit();
 }
 
-bool mutex_held_elsewhere(std::wstring_view) {
-    return false;
+bool mutex_held_elsewhere(std::wstring_view name) {
+    return machine::instance().mutex_held_elsewhere(name);
 }
 
 std::optional<std::string> dos_drive_root(char letter) {
-    if (letter == 'Z') {
-        return std::string("/");
-    }
-    return std::nullopt;
+    return machine::instance().dos_drive_root(letter);
 }
 
-void record_process_exit(int) {}
+void record_process_exit(int status) {
+    machine::instance().record_exit(status);
+}
 
 } // namespace winsim

@@ -1,0 +1,46 @@
+// A disk device (\\.\PhysicalDriveN and its interface path): the storage port
+// driver's control codes in front of one drive.
+#pragma once
+
+#include <winsim/device.h>
+#include <winsim/drive.h>
+#include <winsim/sat.h>
+
+namespace winsim {
+
+class disk final : public device {
+public:
+    disk(const nlohmann::json& description, drive& target);
+
+    drive& target() { return drive_; }
+
+protected:
+    std::uint32_t handle(control_request& request) override;
+
+private:
+    struct scsi_fault {
+        std::optional<std::uint8_t> opcode;      // CDB byte 0
+        std::optional<std::uint8_t> ata_command; // of an ATA PASS-THROUGH block
+        occurrence when;
+        std::uint8_t status = 0;
+    };
+
+    std::uint32_t get_address(control_request& request);
+    std::uint32_t scsi_pass_through(control_request& request, bool direct);
+    std::uint32_t ata_pass_through(control_request& request, bool direct);
+    std::uint32_t smart_receive(control_request& request);
+    std::uint32_t query_property(control_request& request);
+
+    // The SCSI command with injected SCSI statuses applied.
+    scsi_result run_scsi(std::span<const std::uint8_t> cdb, data_direction direction,
+                         std::span<std::uint8_t> data);
+
+    drive& drive_;
+    std::uint8_t port_ = 0, path_ = 0, target_id_ = 0, lun_ = 0;
+    sense_format sense_format_ = sense_format::fixed;
+    std::uint32_t max_transfer_length_ = 0; // 0: no limit
+    std::uint8_t bus_type_ = 0x0B;          // BusTypeSata
+    std::vector<scsi_fault> scsi_faults_;
+};
+
+} // namespace winsim

@@ -1,0 +1,113 @@
+// A simulated ATA drive. It knows only the twelve registers and a data buffer; the
+// transports (SAT, ATA pass-through, SMART, CSMI STP) are thin layers in front of it.
+#pragma once
+
+#include <winsim/ata.h>
+#include <winsim/device_clock.h>
+#include <winsim/json_fields.h>
+#include <winsim/trace.h>
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace winsim {
+
+// Services of the machine a drive reports to.
+struct drive_services {
+    winsim::trace& trace;
+    device_clock& clock;
+};
+
+// The n-th command of a kind answered with given status and error, without being
+// executed (status 0x80 makes a BSY reply).
+struct command_fault {
+    std::optional<std::uint8_t> command;
+    std::optional<std::uint8_t> features;
+    std::optional<std::string> route;
+    occurrence when;
+    std::uint8_t status = 0;
+    std::uint8_t error = 0;
+};
+
+struct microcode_rules {
+    std::set<std::uint8_t> subcommands; // DOWNLOAD MICROCODE features the drive accepts
+    std::uint16_t min_blocks = 0;       // per command with offsets; 0 = no limit
+    std::uint16_t max_blocks = 0;
+    std::uint64_t expected_length = 0;     // image length that completes a download; 0 = unknown
+    std::string firmware_after_activation; // new revision text; empty keeps the old one
+};
+
+class drive {
+public:
+    drive(const nlohmann::json& description, drive_services services);
+
+    // Executes one command and writes its "ata" trace record.
+    ata_reply execute(const ata_command& command);
+
+    const std::string& id() const { return id_; }
+    const std::array<std::uint16_t, 256>& identify_words() const { return identify_; }
+    std::string firmware() const;
+    const std::vector<std::uint8_t>& microcode() const { return microcode_; }
+    std::uint32_t activations() const { return activations_; }
+    // The SCSI identity a SAT layer reports for this drive.
+    const std::string& scsi_vendor() const { return scsi_vendor_; }
+    std::string scsi_product() const;
+    std::string scsi_revision() const;
+    std::string scsi_serial() const;
+
+    // The drive's part of the exit record.
+    nlohmann::json exit_state() const;
+
+private:
+    struct outcome {
+        std::uint8_t status = 0;
+        std::uint8_t error = 0;
+        std::uint32_t transferred = 0;
+    };
+    using handler = outcome (drive::*)(const ata_command&);
+
+    static const std::map<std::uint8_t, handler>& command_table();
+
+    outcome identify_device(const ata_command& command);
+    outcome read_log_ext(const ata_command& command);
+    outcome set_features(const ata_command& command);
+    outcome download_microcode(const ata_command& command);
+
+    outcome activate();
+    void set_text(int first_word, int word_count, const std::string& text);
+    void update_checksum();
+
+    std::string id_;
+    std::array<std::uint16_t, 256> identify_{};
+    bool identify_checksum_ = true;
+    std::map<std::pair<std::uint8_t, std::uint16_t>, std::array<std::uint8_t, 512>> log_pages_;
+    microcode_rules rules_;
+    std::uint64_t command_time_ms_ = 1;
+    std::vector<command_fault> faults_;
+    std::string scsi_vendor_;
+    std::optional<std::string> scsi_product_;
+    std::optional<std::string> scsi_revision_;
+    std::optional<std::string> scsi_serial_;
+
+    // Download state: the image assembled so far and where the next segment goes.
+    std::vector<std::uint8_t> microcode_;
+    std::uint32_t next_offset_blocks_ = 0;
+    std::uint8_t download_mode_ = 0;
+    bool deferred_pending_ = false;
+    std::uint32_t activations_ = 0;
+
+    drive_services services_;
+};
+
+// ATA strings: two characters a word, the first in the high byte, padded with blanks.
+std::string ata_text(const std::array<std::uint16_t, 256>& words, int first_word, int word_count);
+
+} // namespace winsim

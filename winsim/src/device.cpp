@@ -1,0 +1,70 @@
+#include <winsim/device.h>
+
+#include <cwctype>
+
+namespace winsim {
+
+std::wstring widen_ascii(std::string_view text) {
+    std::wstring wide;
+    for (char ch : text) {
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(ch));
+    }
+    return wide;
+}
+
+bool same_device_name(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+device::device(const nlohmann::json& description) {
+    for (const auto& name : description.value("names", nlohmann::json::array())) {
+        names_.push_back(widen_ascii(name.get<std::string>()));
+    }
+    if (description.contains("interface_path")) {
+        names_.push_back(widen_ascii(description.at("interface_path").get<std::string>()));
+    }
+    in_use_elsewhere_ = field<bool>(description, "in_use_elsewhere", false);
+    for (const auto& rule : description.value("refuse", nlohmann::json::array())) {
+        refused_[field<std::uint32_t>(rule, "ioctl", 0)] = field<std::uint32_t>(rule, "error", 1);
+    }
+    for (const auto& rule : description.value("ioctl_faults", nlohmann::json::array())) {
+        faults_.push_back({optional_field<std::uint32_t>(rule, "ioctl"), occurrence::from(rule),
+                           field<std::uint32_t>(rule, "error", 1117)});
+    }
+}
+
+bool device::answers_to(std::wstring_view name) const {
+    for (const auto& own : names_) {
+        if (same_device_name(own, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t device::control(control_request& request) {
+    if (const auto refused = refused_.find(request.code); refused != refused_.end()) {
+        return refused->second;
+    }
+    std::optional<std::uint32_t> injected;
+    for (auto& fault : faults_) {
+        if ((!fault.code || *fault.code == request.code) && fault.when.count() && !injected) {
+            injected = fault.error;
+        }
+    }
+    if (injected) {
+        request.details["fault"] = true;
+        return *injected;
+    }
+    return handle(request);
+}
+
+} // namespace winsim

@@ -1,0 +1,207 @@
+// The disk's port and class driver: control-code dispatch, SCSI address, SMART
+// IDENTIFY and storage properties. The pass-through codes live in their own files.
+#include <winsim/disk.h>
+
+#include <windows.h>
+#include <ntddscsi.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace winsim {
+namespace {
+
+std::uint8_t bus_type_of(const std::string& name) {
+    if (name == "ata") {
+        return BusTypeAta;
+    }
+    if (name == "scsi") {
+        return BusTypeScsi;
+    }
+    if (name == "sas") {
+        return BusTypeSas;
+    }
+    if (name == "raid") {
+        return BusTypeRAID;
+    }
+    if (name == "sata") {
+        return BusTypeSata;
+    }
+    throw description_error("unknown bus type: " + name);
+}
+
+} // namespace
+
+disk::disk(const nlohmann::json& description, drive& target) : device(description), drive_(target) {
+    const auto& address = description.value("scsi_address", nlohmann::json::object());
+    port_ = field<std::uint8_t>(address, "port", 0);
+    path_ = field<std::uint8_t>(address, "path", 0);
+    target_id_ = field<std::uint8_t>(address, "target", 0);
+    lun_ = field<std::uint8_t>(address, "lun", 0);
+    const auto format = field<std::string>(description, "sense_format", "fixed");
+    if (format != "fixed" && format != "descriptor") {
+        throw description_error("unknown sense format: " + format);
+    }
+    sense_format_ = format == "fixed" ? sense_format::fixed : sense_format::descriptor;
+    max_transfer_length_ = field<std::uint32_t>(description, "max_transfer_length", 0);
+    bus_type_ = bus_type_of(field<std::string>(description, "bus_type", "sata"));
+    for (const auto& rule : description.value("scsi_faults", nlohmann::json::array())) {
+        scsi_faults_.push_back({optional_field<std::uint8_t>(rule, "opcode"),
+                                optional_field<std::uint8_t>(rule, "ata_command"),
+                                occurrence::from(rule),
+                                field<std::uint8_t>(rule, "scsi_status", scsi_status::busy)});
+    }
+}
+
+std::uint32_t disk::handle(control_request& request) {
+    switch (request.code) {
+    case IOCTL_SCSI_GET_ADDRESS:
+        return get_address(request);
+    case IOCTL_SCSI_PASS_THROUGH_DIRECT:
+        return scsi_pass_through(request, true);
+    case IOCTL_SCSI_PASS_THROUGH:
+        return scsi_pass_through(request, false);
+    case IOCTL_ATA_PASS_THROUGH_DIRECT:
+        return ata_pass_through(request, true);
+    case IOCTL_ATA_PASS_THROUGH:
+        return ata_pass_through(request, false);
+    case SMART_RCV_DRIVE_DATA:
+        return smart_receive(request);
+    case IOCTL_STORAGE_QUERY_PROPERTY:
+        return query_property(request);
+    default:
+        return ERROR_INVALID_FUNCTION;
+    }
+}
+
+scsi_result disk::run_scsi(std::span<const std::uint8_t> cdb, data_direction direction,
+                           std::span<std::uint8_t> data) {
+    const auto block = decode_ata_passthrough(cdb);
+    std::optional<std::uint8_t> injected;
+    for (auto& fault : scsi_faults_) {
+        const bool matches =
+            (!fault.opcode || (!cdb.empty() && *fault.opcode == cdb[0])) &&
+            (!fault.ata_command || (block && *fault.ata_command == block->registers.command));
+        if (matches && fault.when.count() && !injected) {
+            injected = fault.status;
+        }
+    }
+    if (injected) {
+        // The target answered before the command reached the drive.
+        return {*injected, {}, 0};
+    }
+    return execute_scsi(drive_, cdb, direction, data, sense_format_);
+}
+
+std::uint32_t disk::get_address(control_request& request) {
+    if (request.out == nullptr || request.out_length < sizeof(SCSI_ADDRESS)) {
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    SCSI_ADDRESS address{};
+    address.Length = sizeof(SCSI_ADDRESS);
+    address.PortNumber = port_;
+    address.PathId = path_;
+    address.TargetId = target_id_;
+    address.Lun = lun_;
+    std::memcpy(request.out, &address, sizeof address);
+    request.returned = sizeof address;
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t disk::smart_receive(control_request& request) {
+    constexpr std::uint32_t in_size = sizeof(SENDCMDINPARAMS) - 1;
+    constexpr std::uint32_t out_header = sizeof(SENDCMDOUTPARAMS) - 1;
+    if (request.in == nullptr || request.in_length < in_size || request.out == nullptr ||
+        request.out_length < out_header + IDENTIFY_BUFFER_SIZE) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    SENDCMDINPARAMS in{};
+    std::memcpy(&in, request.in, in_size);
+    const auto& regs = in.irDriveRegs;
+    if (regs.bCommandReg != ID_CMD && regs.bCommandReg != SMART_CMD) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    auto* out = static_cast<std::uint8_t*>(request.out);
+    ata_command command;
+    command.registers.features = regs.bFeaturesReg;
+    command.registers.count = regs.bSectorCountReg;
+    command.registers.lba_low = regs.bSectorNumberReg;
+    command.registers.lba_mid = regs.bCylLowReg;
+    command.registers.lba_high = regs.bCylHighReg;
+    command.registers.device = regs.bDriveHeadReg;
+    command.registers.command = regs.bCommandReg;
+    command.direction = data_direction::in;
+    command.data = std::span(out + out_header, IDENTIFY_BUFFER_SIZE);
+    command.route = "smart";
+    const auto reply = drive_.execute(command);
+
+    SENDCMDOUTPARAMS header{};
+    header.cBufferSize = reply.transferred;
+    if ((reply.status & ata_status::error) != 0) {
+        header.DriverStatus.bDriverError = SMART_IDE_ERROR;
+        header.DriverStatus.bIDEError = reply.error;
+    }
+    std::memcpy(out, &header, out_header);
+    request.returned = out_header + reply.transferred;
+    request.details["ata_command"] = regs.bCommandReg;
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t disk::query_property(control_request& request) {
+    if (request.in == nullptr || request.in_length < 8 || request.out == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    STORAGE_PROPERTY_QUERY query{};
+    std::memcpy(&query, request.in, 8);
+    request.details["property"] = static_cast<int>(query.PropertyId);
+    if (query.PropertyId != StorageDeviceProperty && query.PropertyId != StorageAdapterProperty) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    if (query.QueryType == PropertyExistsQuery) {
+        return ERROR_SUCCESS;
+    }
+    if (query.QueryType != PropertyStandardQuery) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::vector<std::uint8_t> reply;
+    if (query.PropertyId == StorageDeviceProperty) {
+        STORAGE_DEVICE_DESCRIPTOR descriptor{};
+        reply.resize(offsetof(STORAGE_DEVICE_DESCRIPTOR, RawDeviceProperties));
+        auto append = [&reply](const std::string& text) {
+            const auto at = static_cast<DWORD>(reply.size());
+            reply.insert(reply.end(), text.begin(), text.end());
+            reply.push_back(0);
+            return at;
+        };
+        descriptor.VendorIdOffset = append(drive_.scsi_vendor());
+        descriptor.ProductIdOffset = append(drive_.scsi_product());
+        descriptor.ProductRevisionOffset = append(drive_.scsi_revision());
+        descriptor.SerialNumberOffset = append(drive_.scsi_serial());
+        descriptor.Version = sizeof(STORAGE_DEVICE_DESCRIPTOR);
+        descriptor.Size = static_cast<DWORD>(reply.size());
+        descriptor.BusType = static_cast<STORAGE_BUS_TYPE>(bus_type_);
+        std::memcpy(reply.data(), &descriptor,
+                    offsetof(STORAGE_DEVICE_DESCRIPTOR, RawDeviceProperties));
+    } else {
+        STORAGE_ADAPTER_DESCRIPTOR descriptor{};
+        descriptor.Version = sizeof descriptor;
+        descriptor.Size = sizeof descriptor;
+        descriptor.MaximumTransferLength =
+            max_transfer_length_ != 0 ? max_transfer_length_ : 0x200000;
+        descriptor.MaximumPhysicalPages = descriptor.MaximumTransferLength / 4096 + 1;
+        descriptor.AlignmentMask = 1;
+        descriptor.AdapterUsesPio = 0;
+        descriptor.CommandQueueing = 1;
+        descriptor.BusType = bus_type_;
+        reply.resize(sizeof descriptor);
+        std::memcpy(reply.data(), &descriptor, sizeof descriptor);
+    }
+    // Callers may ask for the header alone first, to learn the size.
+    const auto length = std::min<std::size_t>(reply.size(), request.out_length);
+    std::memcpy(request.out, reply.data(), length);
+    request.returned = static_cast<std::uint32_t>(length);
+    return ERROR_SUCCESS;
+}
+
+} // namespace winsim

@@ -1,0 +1,108 @@
+// IOCTL_ATA_PASS_THROUGH(_DIRECT): the request in the process's own bitness (48
+// bytes in a 64-bit process, 40 in a 32-bit one), registers from the task files,
+// the drive's answer back in CurrentTaskFile.
+#include <winsim/disk.h>
+
+#include <windows.h>
+#include <ntddscsi.h>
+
+#include <cstring>
+
+namespace winsim {
+
+std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
+    static_assert(sizeof(ATA_PASS_THROUGH_EX) == sizeof(ATA_PASS_THROUGH_DIRECT));
+    constexpr std::uint32_t header_size = sizeof(ATA_PASS_THROUGH_DIRECT);
+    if (request.in == nullptr || request.out == nullptr || request.in_length < header_size ||
+        request.out_length < header_size) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    ATA_PASS_THROUGH_DIRECT header{};
+    std::memcpy(&header, request.in, header_size);
+    const std::uint32_t flags = header.AtaFlags;
+    request.details["ata_flags"] = flags;
+    request.details["data_length"] = header.DataTransferLength;
+    request.details["task_file"] = hex_bytes(header.CurrentTaskFile);
+    request.details["previous_task_file"] = hex_bytes(header.PreviousTaskFile);
+    request.details["path_id"] = header.PathId;
+    request.details["target_id"] = header.TargetId;
+    request.details["lun"] = header.Lun;
+    request.details["timeout"] = header.TimeOutValue;
+
+    const bool in = (flags & ATA_FLAGS_DATA_IN) != 0;
+    const bool out = (flags & ATA_FLAGS_DATA_OUT) != 0;
+    const std::uint32_t length = header.DataTransferLength;
+    if (header.Length != header_size || (in && out) || (length > 0 && !in && !out)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (max_transfer_length_ != 0 && length > max_transfer_length_) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const auto direction = length == 0 ? data_direction::none
+                           : in        ? data_direction::in
+                                       : data_direction::out;
+    std::vector<std::uint8_t> staging;
+    std::span<std::uint8_t> data;
+    std::size_t buffered_offset = 0;
+    if (length > 0 && direct) {
+        if (header.DataBuffer == nullptr) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        data = std::span(static_cast<std::uint8_t*>(header.DataBuffer), length);
+    } else if (length > 0) {
+        ATA_PASS_THROUGH_EX buffered{};
+        std::memcpy(&buffered, request.in, header_size);
+        buffered_offset = buffered.DataBufferOffset;
+        const auto limit = in ? request.out_length : request.in_length;
+        if (buffered_offset < header_size || buffered_offset + length > limit) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        staging.assign(length, 0);
+        if (out) {
+            std::memcpy(staging.data(), static_cast<std::uint8_t*>(request.in) + buffered_offset,
+                        length);
+        }
+        data = staging;
+    }
+
+    const bool extended = (flags & ATA_FLAGS_48BIT_COMMAND) != 0;
+    const auto* current = header.CurrentTaskFile;
+    const auto* previous = header.PreviousTaskFile;
+    ata_command command;
+    command.registers = {current[0], current[1], current[2], current[3],
+                         current[4], current[5], current[6]};
+    if (extended) {
+        command.registers.features_ext = previous[0];
+        command.registers.count_ext = previous[1];
+        command.registers.lba_low_ext = previous[2];
+        command.registers.lba_mid_ext = previous[3];
+        command.registers.lba_high_ext = previous[4];
+    }
+    command.direction = direction;
+    command.data = data;
+    command.route = "ata";
+    const auto reply = drive_.execute(command);
+
+    const auto& r = reply.registers;
+    const std::uint8_t returned_current[8] = {reply.error, r.count,  r.lba_low,    r.lba_mid,
+                                              r.lba_high,  r.device, reply.status, 0};
+    std::memcpy(header.CurrentTaskFile, returned_current, sizeof returned_current);
+    if (extended) {
+        const std::uint8_t returned_previous[8] = {
+            0, r.count_ext, r.lba_low_ext, r.lba_mid_ext, r.lba_high_ext, 0, 0, 0};
+        std::memcpy(header.PreviousTaskFile, returned_previous, sizeof returned_previous);
+    }
+    header.DataTransferLength = reply.transferred;
+    auto* out_bytes = static_cast<std::uint8_t*>(request.out);
+    std::memcpy(out_bytes, &header, header_size);
+    request.returned = header_size;
+    if (!direct && in && reply.transferred > 0) {
+        std::memcpy(out_bytes + buffered_offset, staging.data(), reply.transferred);
+        request.returned = static_cast<std::uint32_t>(buffered_offset + reply.transferred);
+    }
+    request.details["status"] = reply.status;
+    request.details["transferred"] = reply.transferred;
+    return ERROR_SUCCESS;
+}
+
+} // namespace winsim

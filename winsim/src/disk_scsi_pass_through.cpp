@@ -1,0 +1,103 @@
+// IOCTL_SCSI_PASS_THROUGH(_DIRECT): the port driver's checks of the request, then
+// the SCSI command at the drive's SAT layer. The request header is in the process's
+// own bitness (56 bytes in a 64-bit process, 44 in a 32-bit one).
+#include <winsim/disk.h>
+
+#include <windows.h>
+#include <ntddscsi.h>
+
+#include <cstring>
+
+namespace winsim {
+
+std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
+    static_assert(sizeof(SCSI_PASS_THROUGH) == sizeof(SCSI_PASS_THROUGH_DIRECT));
+    constexpr std::uint32_t header_size = sizeof(SCSI_PASS_THROUGH_DIRECT);
+    if (request.in == nullptr || request.out == nullptr || request.in_length < header_size ||
+        request.out_length < header_size) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    SCSI_PASS_THROUGH_DIRECT header{};
+    std::memcpy(&header, request.in, header_size);
+    const std::span<const std::uint8_t> cdb(header.Cdb,
+                                            std::min<std::size_t>(header.CdbLength, 16));
+    request.details["cdb"] = hex_bytes(cdb);
+    request.details["data_in"] = header.DataIn;
+    request.details["data_length"] = header.DataTransferLength;
+    request.details["path_id"] = header.PathId;
+    request.details["target_id"] = header.TargetId;
+    request.details["lun"] = header.Lun;
+    request.details["timeout"] = header.TimeOutValue;
+
+    if (header.Length != header_size || header.CdbLength == 0 || header.CdbLength > 16 ||
+        header.DataIn > SCSI_IOCTL_DATA_UNSPECIFIED) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (header.SenseInfoLength > 0 &&
+        (header.SenseInfoOffset < header_size ||
+         std::uint64_t{header.SenseInfoOffset} + header.SenseInfoLength > request.out_length)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const std::uint32_t length = header.DataTransferLength;
+    if (length > 0 && header.DataIn == SCSI_IOCTL_DATA_UNSPECIFIED) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (max_transfer_length_ != 0 && length > max_transfer_length_) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const auto direction = length == 0                           ? data_direction::none
+                           : header.DataIn == SCSI_IOCTL_DATA_IN ? data_direction::in
+                                                                 : data_direction::out;
+
+    // Direct: the caller's own buffer. Buffered: an offset into the request buffers.
+    std::vector<std::uint8_t> staging;
+    std::span<std::uint8_t> data;
+    std::size_t buffered_offset = 0;
+    if (length > 0 && direct) {
+        if (header.DataBuffer == nullptr) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        data = std::span(static_cast<std::uint8_t*>(header.DataBuffer), length);
+    } else if (length > 0) {
+        SCSI_PASS_THROUGH buffered{};
+        std::memcpy(&buffered, request.in, header_size);
+        buffered_offset = buffered.DataBufferOffset;
+        const auto limit = direction == data_direction::in ? request.out_length : request.in_length;
+        if (buffered_offset < header_size || buffered_offset + length > limit) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        staging.assign(length, 0);
+        if (direction == data_direction::out) {
+            std::memcpy(staging.data(), static_cast<std::uint8_t*>(request.in) + buffered_offset,
+                        length);
+        }
+        data = staging;
+    }
+
+    const auto result = run_scsi(cdb, direction, data);
+
+    header.ScsiStatus = result.status;
+    header.DataTransferLength = result.transferred;
+    const auto sense_length = static_cast<std::uint8_t>(
+        std::min<std::size_t>(result.sense.size(), header.SenseInfoLength));
+    header.SenseInfoLength = sense_length;
+    auto* out = static_cast<std::uint8_t*>(request.out);
+    std::memcpy(out, &header, header_size);
+    if (sense_length > 0) {
+        std::memcpy(out + header.SenseInfoOffset, result.sense.data(), sense_length);
+    }
+    request.returned = sense_length > 0 ? header.SenseInfoOffset + sense_length : header_size;
+    if (!direct && direction == data_direction::in && result.transferred > 0) {
+        std::memcpy(out + buffered_offset, staging.data(), result.transferred);
+        request.returned = std::max<std::uint32_t>(
+            request.returned, static_cast<std::uint32_t>(buffered_offset + result.transferred));
+    }
+    request.details["scsi_status"] = result.status;
+    request.details["transferred"] = result.transferred;
+    if (!result.sense.empty()) {
+        request.details["sense"] = hex_bytes(result.sense);
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace winsim

@@ -1,0 +1,245 @@
+#include <winsim/machine.h>
+
+#include <winsim/disk.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+namespace winsim {
+namespace {
+
+constexpr std::uint32_t data_access =
+    GENERIC_READ | GENERIC_WRITE | GENERIC_ALL | 0x0001u | 0x0002u;
+
+bool reads(std::uint32_t access) {
+    return (access & (GENERIC_READ | GENERIC_ALL | 0x0001u)) != 0;
+}
+bool writes(std::uint32_t access) {
+    return (access & (GENERIC_WRITE | GENERIC_ALL | 0x0002u)) != 0;
+}
+
+// Windows' rule: each open's access must lie within the other's share mode.
+bool compatible(std::uint32_t access_a, std::uint32_t share_a, std::uint32_t access_b,
+                std::uint32_t share_b) {
+    auto allows = [](std::uint32_t access, std::uint32_t share) {
+        return (!reads(access) || (share & FILE_SHARE_READ) != 0) &&
+               (!writes(access) || (share & FILE_SHARE_WRITE) != 0);
+    };
+    return allows(access_a, share_b) && allows(access_b, share_a);
+}
+
+nlohmann::json load_description() {
+    const char* path = std::getenv("WINSIM_MACHINE");
+    if (path == nullptr || *path == '\0') {
+        return default_machine_description();
+    }
+    std::ifstream in(path);
+    if (!in) {
+        throw description_error(std::string("cannot read machine description ") + path);
+    }
+    return nlohmann::json::parse(in);
+}
+
+} // namespace
+
+std::string utf8(std::wstring_view text) {
+    std::string out;
+    for (wchar_t ch : text) {
+        const auto code = static_cast<std::uint32_t>(ch);
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | ((code >> 18) & 0x07));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
+machine::machine(const nlohmann::json& description, const machine_settings& settings)
+    : description_(description), trace_(settings.trace_path), clock_(settings.virtual_clock) {
+    elevated_ = field<bool>(description, "elevated", true);
+    windows_64bit_ = field<bool>(description, "windows_64bit", true);
+    for (const auto& name : description.value("mutexes_held_elsewhere", nlohmann::json::array())) {
+        mutexes_elsewhere_.push_back(widen_ascii(name.get<std::string>()));
+    }
+    dos_drives_['Z'] = "/";
+    const auto drives_by_letter = description.value("dos_drives", nlohmann::json::object());
+    for (const auto& [letter, root] : drives_by_letter.items()) {
+        if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0]))) {
+            throw description_error("not a drive letter: " + letter);
+        }
+        dos_drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])))] =
+            root.get<std::string>();
+    }
+    drive_services services{trace_, clock_};
+    for (const auto& item : description.value("drives", nlohmann::json::array())) {
+        drives_.push_back(std::make_unique<drive>(item, services));
+    }
+    for (const auto& item : description.value("disks", nlohmann::json::array())) {
+        const auto id = field<std::string>(item, "drive", "");
+        drive* target = find_drive(id);
+        if (target == nullptr) {
+            throw description_error("disk names an unknown drive: \"" + id + "\"");
+        }
+        devices_.push_back(std::make_unique<disk>(item, *target));
+    }
+}
+
+machine& machine::instance() {
+    static machine* the_machine = [] {
+        try {
+            machine_settings settings;
+            if (const char* trace = std::getenv("WINSIM_TRACE")) {
+                settings.trace_path = trace;
+            }
+            if (const char* clock = std::getenv("WINSIM_CLOCK")) {
+                settings.virtual_clock = std::string(clock) == "virtual";
+            }
+            return new machine(load_description(), settings);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "winsim: bad machine description: %s\n", error.what());
+            std::fflush(stderr);
+            ::_exit(70);
+        }
+    }();
+    return *the_machine;
+}
+
+void machine::add_device(std::unique_ptr<device> added) {
+    devices_.push_back(std::move(added));
+}
+
+drive* machine::find_drive(std::string_view id) {
+    for (auto& candidate : drives_) {
+        if (candidate->id() == id) {
+            return candidate.get();
+        }
+    }
+    return nullptr;
+}
+
+open_result machine::open(std::wstring_view name, std::uint32_t access, std::uint32_t share) {
+    open_result result;
+    device* target = nullptr;
+    for (auto& candidate : devices_) {
+        if (candidate->answers_to(name)) {
+            target = candidate.get();
+            break;
+        }
+    }
+    if (target == nullptr) {
+        result.error = ERROR_FILE_NOT_FOUND;
+    } else if (!elevated_ && (access & data_access) != 0) {
+        // Reading or writing a raw device needs an elevated process.
+        result.error = ERROR_ACCESS_DENIED;
+    } else {
+        const std::uint32_t elsewhere = GENERIC_READ | GENERIC_WRITE;
+        bool allowed = !target->in_use_elsewhere() ||
+                       compatible(elsewhere, FILE_SHARE_READ | FILE_SHARE_WRITE, access, share);
+        for (const auto& [id, open] : opens_) {
+            if (open.target == target && !compatible(open.access, open.share, access, share)) {
+                allowed = false;
+            }
+        }
+        if (!allowed) {
+            result.error = ERROR_SHARING_VIOLATION;
+        } else {
+            result.id = next_id_++;
+            opens_[result.id] = {target, utf8(name), access, share};
+        }
+    }
+    trace_.write({{"call", "CreateFileW"},
+                  {"target", utf8(name)},
+                  {"access", access},
+                  {"share", share},
+                  {"ok", result.error == 0},
+                  {"error", result.error}});
+    return result;
+}
+
+void machine::close(open_id id) {
+    const auto open = opens_.find(id);
+    if (open == opens_.end()) {
+        return;
+    }
+    trace_.write(
+        {{"call", "CloseHandle"}, {"target", open->second.name}, {"ok", true}, {"error", 0}});
+    opens_.erase(open);
+}
+
+std::uint32_t machine::control(open_id id, std::uint32_t code, void* in, std::uint32_t in_length,
+                               void* out, std::uint32_t out_length, std::uint32_t& returned) {
+    returned = 0;
+    const auto open = opens_.find(id);
+    if (open == opens_.end()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    control_request request;
+    request.code = code;
+    request.in = in;
+    request.in_length = in_length;
+    request.out = out;
+    request.out_length = out_length;
+    const std::uint32_t error = open->second.target->control(request);
+    returned = error == 0 ? request.returned : 0;
+    nlohmann::json record = {{"call", "DeviceIoControl"},
+                             {"target", open->second.name},
+                             {"ioctl", hex_code(code)},
+                             {"in_len", in_length},
+                             {"out_len", out_length},
+                             {"ok", error == 0},
+                             {"error", error},
+                             {"returned", returned}};
+    record.update(request.details);
+    trace_.write(record);
+    return error;
+}
+
+void machine::sleep(std::uint32_t milliseconds) {
+    trace_.write({{"call", "Sleep"}, {"ms", milliseconds}});
+    clock_.advance(milliseconds);
+}
+
+void machine::record_exit(int status) {
+    nlohmann::json drives = nlohmann::json::array();
+    for (const auto& each : drives_) {
+        drives.push_back(each->exit_state());
+    }
+    trace_.write({{"call", "exit"},
+                  {"code", status},
+                  {"virtual_ms", clock_.elapsed_ms()},
+                  {"drives", drives}});
+}
+
+bool machine::mutex_held_elsewhere(std::wstring_view name) const {
+    for (const auto& held : mutexes_elsewhere_) {
+        if (held == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> machine::dos_drive_root(char letter) const {
+    const auto found = dos_drives_.find(letter);
+    if (found == dos_drives_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+} // namespace winsim

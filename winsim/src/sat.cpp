@@ -1,0 +1,224 @@
+#include <winsim/sat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace winsim {
+namespace {
+
+namespace sat_protocol {
+constexpr std::uint8_t non_data = 3;
+constexpr std::uint8_t pio_in = 4;
+constexpr std::uint8_t pio_out = 5;
+constexpr std::uint8_t dma = 6;
+constexpr std::uint8_t udma_in = 10;
+constexpr std::uint8_t udma_out = 11;
+} // namespace sat_protocol
+
+constexpr std::uint8_t invalid_field_in_cdb = 0x24;
+constexpr std::uint8_t invalid_command_opcode = 0x20;
+constexpr std::uint8_t ata_information_available = 0x1D;
+
+scsi_result illegal(std::uint8_t asc, sense_format format) {
+    return {scsi_status::check_condition, plain_sense(sense_key::illegal_request, asc, 0, format),
+            0};
+}
+
+void put_text(std::span<std::uint8_t> out, std::size_t at, std::size_t width,
+              const std::string& text) {
+    for (std::size_t i = 0; i < width; ++i) {
+        out[at + i] = static_cast<std::uint8_t>(i < text.size() ? text[i] : ' ');
+    }
+}
+
+scsi_result copy_reply(const std::vector<std::uint8_t>& page, std::uint32_t allocation,
+                       std::span<std::uint8_t> data) {
+    const auto length = std::min<std::size_t>({page.size(), allocation, data.size()});
+    std::memcpy(data.data(), page.data(), length);
+    return {scsi_status::good, {}, static_cast<std::uint32_t>(length)};
+}
+
+scsi_result inquiry(drive& target, std::span<const std::uint8_t> cdb, data_direction direction,
+                    std::span<std::uint8_t> data, sense_format format) {
+    if (cdb.size() < 6 || (direction != data_direction::in && !data.empty())) {
+        return illegal(invalid_field_in_cdb, format);
+    }
+    const bool vital = (cdb[1] & 0x01) != 0;
+    const std::uint8_t page_code = cdb[2];
+    const auto allocation = static_cast<std::uint32_t>(cdb[3] << 8 | cdb[4]);
+    std::vector<std::uint8_t> page;
+    if (!vital) {
+        if (page_code != 0) {
+            return illegal(invalid_field_in_cdb, format);
+        }
+        page.assign(96, 0);
+        page[2] = 0x06; // SPC-4
+        page[3] = 0x02;
+        page[4] = static_cast<std::uint8_t>(page.size() - 5);
+        put_text(page, 8, 8, target.scsi_vendor());
+        put_text(page, 16, 16, target.scsi_product());
+        put_text(page, 32, 4, target.scsi_revision());
+    } else if (page_code == 0x00) {
+        page = {0x00, 0x00, 0x00, 0x02, 0x00, 0x80};
+    } else if (page_code == 0x80) {
+        const auto serial = target.scsi_serial();
+        page.assign(4 + serial.size(), 0);
+        page[1] = 0x80;
+        page[2] = static_cast<std::uint8_t>(serial.size() >> 8);
+        page[3] = static_cast<std::uint8_t>(serial.size() & 0xFF);
+        put_text(page, 4, serial.size(), serial);
+    } else {
+        return illegal(invalid_field_in_cdb, format);
+    }
+    return copy_reply(page, allocation, data);
+}
+
+// The data phase must agree with the protocol and T_DIR of the block, as a SATL checks.
+bool data_phase_agrees(const ata_passthrough_cdb& block, data_direction direction, bool has_data) {
+    switch (block.protocol) {
+    case sat_protocol::non_data:
+        return !has_data;
+    case sat_protocol::pio_in:
+    case sat_protocol::udma_in:
+        return !has_data || (direction == data_direction::in && block.from_device);
+    case sat_protocol::pio_out:
+    case sat_protocol::udma_out:
+        return !has_data || (direction == data_direction::out && !block.from_device);
+    case sat_protocol::dma:
+        return !has_data || (direction == data_direction::in) == block.from_device;
+    default:
+        return false;
+    }
+}
+
+scsi_result ata_passthrough(drive& target, const ata_passthrough_cdb& block,
+                            data_direction direction, std::span<std::uint8_t> data,
+                            sense_format format) {
+    const bool has_data = direction != data_direction::none && !data.empty();
+    if (!data_phase_agrees(block, direction, has_data)) {
+        return illegal(invalid_field_in_cdb, format);
+    }
+    // The registers go to the drive as they stand; the drive checks its own block
+    // counts against the data it gets.
+    ata_command command;
+    command.registers = block.registers;
+    command.direction = has_data ? direction : data_direction::none;
+    command.data = has_data ? data : std::span<std::uint8_t>();
+    command.route = block.route;
+    const auto reply = target.execute(command);
+    scsi_result result;
+    result.transferred = reply.transferred;
+    if ((reply.status & (ata_status::error | ata_status::busy)) != 0) {
+        result.status = scsi_status::check_condition;
+        result.sense = ata_return_sense(reply, block.extend, sense_key::aborted_command, format);
+    } else if (block.check_condition) {
+        result.status = scsi_status::check_condition;
+        result.sense = ata_return_sense(reply, block.extend, sense_key::recovered_error, format);
+    }
+    return result;
+}
+
+} // namespace
+
+std::optional<ata_passthrough_cdb> decode_ata_passthrough(std::span<const std::uint8_t> cdb) {
+    ata_passthrough_cdb block;
+    if (cdb.size() >= 16 && cdb[0] == 0x85) {
+        block.extend = (cdb[1] & 0x01) != 0;
+        auto& r = block.registers;
+        r.features = cdb[4];
+        r.count = cdb[6];
+        r.lba_low = cdb[8];
+        r.lba_mid = cdb[10];
+        r.lba_high = cdb[12];
+        r.device = cdb[13];
+        r.command = cdb[14];
+        // Without EXTEND the upper register halves are not sent.
+        if (block.extend) {
+            r.features_ext = cdb[3];
+            r.count_ext = cdb[5];
+            r.lba_low_ext = cdb[7];
+            r.lba_mid_ext = cdb[9];
+            r.lba_high_ext = cdb[11];
+        }
+        block.route = "sat16";
+    } else if (cdb.size() >= 12 && cdb[0] == 0xA1) {
+        auto& r = block.registers;
+        r.features = cdb[3];
+        r.count = cdb[4];
+        r.lba_low = cdb[5];
+        r.lba_mid = cdb[6];
+        r.lba_high = cdb[7];
+        r.device = cdb[8];
+        r.command = cdb[9];
+        block.route = "sat12";
+    } else {
+        return std::nullopt;
+    }
+    block.protocol = static_cast<std::uint8_t>((cdb[1] >> 1) & 0x0F);
+    block.check_condition = (cdb[2] & 0x20) != 0;
+    block.from_device = (cdb[2] & 0x08) != 0;
+    return block;
+}
+
+std::vector<std::uint8_t> plain_sense(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq,
+                                      sense_format format) {
+    if (format == sense_format::descriptor) {
+        return {0x72, key, asc, ascq, 0, 0, 0, 0};
+    }
+    std::vector<std::uint8_t> sense(18, 0);
+    sense[0] = 0x70;
+    sense[2] = key;
+    sense[7] = 10;
+    sense[12] = asc;
+    sense[13] = ascq;
+    return sense;
+}
+
+std::vector<std::uint8_t> ata_return_sense(const ata_reply& reply, bool extend, std::uint8_t key,
+                                           sense_format format) {
+    const auto& r = reply.registers;
+    auto sense = plain_sense(key, 0x00, ata_information_available, format);
+    if (format == sense_format::descriptor) {
+        sense[7] = 14;
+        const std::uint8_t descriptor[14] = {
+            0x09,          0x0C,           static_cast<std::uint8_t>(extend ? 1 : 0),
+            reply.error,   r.count_ext,    r.count,
+            r.lba_low_ext, r.lba_low,      r.lba_mid_ext,
+            r.lba_mid,     r.lba_high_ext, r.lba_high,
+            r.device,      reply.status};
+        sense.insert(sense.end(), std::begin(descriptor), std::end(descriptor));
+        return sense;
+    }
+    sense[3] = reply.error;
+    sense[4] = reply.status;
+    sense[5] = r.device;
+    sense[6] = r.count;
+    sense[8] = static_cast<std::uint8_t>(
+        (extend ? 0x80 : 0) | (r.count_ext != 0 ? 0x40 : 0) |
+        ((r.lba_low_ext | r.lba_mid_ext | r.lba_high_ext) != 0 ? 0x20 : 0));
+    sense[9] = r.lba_low;
+    sense[10] = r.lba_mid;
+    sense[11] = r.lba_high;
+    return sense;
+}
+
+scsi_result execute_scsi(drive& target, std::span<const std::uint8_t> cdb, data_direction direction,
+                         std::span<std::uint8_t> data, sense_format format) {
+    if (cdb.empty()) {
+        return illegal(invalid_command_opcode, format);
+    }
+    if (const auto block = decode_ata_passthrough(cdb)) {
+        return ata_passthrough(target, *block, direction, data, format);
+    }
+    switch (cdb[0]) {
+    case 0x00: // TEST UNIT READY
+        return {};
+    case 0x12:
+        return inquiry(target, cdb, direction, data, format);
+    default:
+        return illegal(invalid_command_opcode, format);
+    }
+}
+
+} // namespace winsim

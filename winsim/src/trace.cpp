@@ -1,0 +1,54 @@
+#include <winsim/trace.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace winsim {
+
+trace::trace(const std::string& path) {
+    if (!path.empty()) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    }
+}
+
+trace::~trace() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void trace::write(const nlohmann::json& record) {
+    if (fd_ < 0) {
+        return;
+    }
+    // One write per line, so records of a process stay whole.
+    const std::string line =
+        record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const auto put = ::write(fd_, line.data() + done, line.size() - done);
+        if (put <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+std::string hex_code(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", value);
+    return text;
+}
+
+std::string hex_bytes(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    char part[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(part, sizeof part, i == 0 ? "%02x" : " %02x", bytes[i]);
+        text += part;
+    }
+    return text;
+}
+
+} // namespace winsim
