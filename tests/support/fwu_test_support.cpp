@@ -1,0 +1,267 @@
+#include "fwu_test_support.h"
+
+#include <winsim/sha256.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fwu_test {
+namespace {
+
+void write_text(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+std::string read_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The child's environment: ours without any WINSIM_ setting, then the run's own.
+std::vector<std::string>
+child_environment(const std::vector<std::pair<std::string, std::string>>& settings) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "WINSIM_", 7) != 0) {
+            result.emplace_back(*entry);
+        }
+    }
+    for (const auto& [name, value] : settings) {
+        result.push_back(name + "=" + value);
+    }
+    return result;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    for (auto& text : texts) {
+        result.push_back(text.data());
+    }
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+temp_dir::temp_dir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/fwu-test-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary directory");
+    }
+    path_ = pattern;
+}
+
+temp_dir::~temp_dir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<nlohmann::json> run_result::calls(std::string_view call) const {
+    std::vector<nlohmann::json> result;
+    for (const auto& record : trace) {
+        if (record.value("call", "") == call) {
+            result.push_back(record);
+        }
+    }
+    return result;
+}
+
+nlohmann::json run_result::exit_record() const {
+    const auto exits = calls("exit");
+    return exits.empty() ? nlohmann::json() : exits.back();
+}
+
+nlohmann::json run_result::drive_state(std::string_view id) const {
+    const auto record = exit_record();
+    if (record.is_null()) {
+        return {};
+    }
+    for (const auto& drive : record.at("drives")) {
+        if (drive.value("id", "") == id) {
+            return drive;
+        }
+    }
+    return {};
+}
+
+run_result run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+               const run_options& options) {
+    temp_dir scratch;
+    std::vector<std::pair<std::string, std::string>> settings;
+    if (!options.machine_json.empty() || options.elevated.has_value()) {
+        nlohmann::json machine;
+        if (!options.machine_json.empty()) {
+            machine = nlohmann::json::parse(options.machine_json);
+        } else if (!options.machine_path.empty()) {
+            machine = nlohmann::json::parse(read_text(options.machine_path));
+        } else {
+            machine = default_machine();
+        }
+        if (options.elevated.has_value()) {
+            machine["elevated"] = *options.elevated;
+        }
+        write_text(scratch / "machine.json", machine.dump(2));
+        settings.emplace_back("WINSIM_MACHINE", (scratch / "machine.json").string());
+    } else if (!options.machine_path.empty()) {
+        settings.emplace_back("WINSIM_MACHINE", options.machine_path.string());
+    }
+    const auto trace_path = scratch / "trace.jsonl";
+    settings.emplace_back("WINSIM_TRACE", trace_path.string());
+    settings.emplace_back("WINSIM_CLOCK", options.virtual_clock ? "virtual" : "real");
+    settings.insert(settings.end(), options.env.begin(), options.env.end());
+
+    std::vector<std::string> argv_text = options.command_prefix;
+    argv_text.push_back(program.string());
+    argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
+    auto environment = child_environment(settings);
+    auto argv = pointers(argv_text);
+    auto envp = pointers(environment);
+    const auto working_dir = options.working_dir.empty() ? scratch.path() : options.working_dir;
+
+    int out_pipe[2];
+    int err_pipe[2];
+    if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        ::dup2(out_pipe[1], STDOUT_FILENO);
+        ::dup2(err_pipe[1], STDERR_FILENO);
+        ::close(out_pipe[0]);
+        ::close(err_pipe[0]);
+        ::close(out_pipe[1]);
+        ::close(err_pipe[1]);
+        const int null_in = ::open("/dev/null", O_RDONLY);
+        ::dup2(null_in, STDIN_FILENO);
+        if (::chdir(working_dir.c_str()) != 0) {
+            ::_exit(126);
+        }
+        ::execvpe(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(out_pipe[1]);
+    ::close(err_pipe[1]);
+
+    run_result result;
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open_pipes = 2;
+    while (open_pipes > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            result.timed_out = true;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        if (::poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                char buffer[4096];
+                const auto got = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (got > 0) {
+                    sinks[i]->append(buffer, static_cast<std::size_t>(got));
+                } else if (got == 0 || errno != EINTR) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open_pipes;
+                }
+            }
+        }
+    }
+    for (auto& fd : fds) {
+        if (fd.fd >= 0) {
+            ::close(fd.fd);
+        }
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+
+    std::ifstream trace(trace_path);
+    for (std::string line; std::getline(trace, line);) {
+        if (!line.empty()) {
+            result.trace.push_back(nlohmann::json::parse(line));
+        }
+    }
+    return result;
+}
+
+std::filesystem::path program_path(std::string_view name) {
+#ifdef FWU_SKELDER_EXE
+    if (name == "skelder") {
+        return FWU_SKELDER_EXE;
+    }
+#endif
+#ifdef FWU_MARLISK_EXE
+    if (name == "marlisk") {
+        return FWU_MARLISK_EXE;
+    }
+#endif
+#ifdef FWU_NORRIXUPDATER_EXE
+    if (name == "norrixupdater") {
+        return FWU_NORRIXUPDATER_EXE;
+    }
+#endif
+    (void)name;
+    return {};
+}
+
+nlohmann::json default_machine() {
+    return nlohmann::json::parse(
+        read_text(std::filesystem::path(FWU_SOURCE_DIR) / "examples" / "default-machine.json"));
+}
+
+image_file write_image(const std::filesystem::path& path, std::size_t size, std::uint32_t seed) {
+    image_file image;
+    image.path = path;
+    image.bytes.resize(size);
+    // A xorshift stream: cheap, and distinct per seed and per position.
+    std::uint32_t state = seed * 2654435761u + 0x9E3779B9u;
+    for (auto& byte : image.bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.bytes.data()),
+              static_cast<std::streamsize>(size));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    image.sha256 = sha256_hex(image.bytes);
+    return image;
+}
+
+std::string sha256_hex(const std::vector<std::uint8_t>& bytes) {
+    return winsim::sha256_hex(bytes);
+}
+
+} // namespace fwu_test

@@ -1,0 +1,276 @@
+// The disk's driver as programs meet it: opening rules, SCSI address, the pass-through
+// requests' checks and answers, refused codes and injected faults.
+#include "machine_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace winsim {
+namespace {
+
+using testing::machine_test;
+using testing::make_sptd;
+
+TEST(disk_open, names_ignore_case_and_unknown_names_are_not_found) {
+    machine_test sim;
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\physicaldrive0", GENERIC_READ, 3).error, 0u);
+    EXPECT_EQ(sim.machine()
+                  .open(L"\\\\?\\SCSI#DISK&VEN_HALVERN#1#{53F56307-B6BF-11D0-94F2-00A0C91EFB8B}",
+                        GENERIC_READ, 3)
+                  .error,
+              0u);
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive7", GENERIC_READ, 3).error,
+              static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(disk_open, an_exclusive_open_and_any_other_open_exclude_each_other) {
+    machine_test sim;
+    const auto first = sim.open_exclusive();
+    ASSERT_NE(first, 0u);
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ, 3).error,
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    sim.machine().close(first);
+    const auto shared =
+        sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 3);
+    ASSERT_EQ(shared.error, 0u);
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ, 3).error, 0u);
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 0).error,
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    // Read-only sharing refuses a writer that came before.
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ, FILE_SHARE_READ).error,
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+}
+
+TEST(disk_open, a_disk_in_use_elsewhere_refuses_only_exclusive_opens) {
+    auto description = testing::one_disk_machine();
+    description["disks"][0]["in_use_elsewhere"] = true;
+    machine_test sim(description);
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 0).error,
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 3).error,
+              0u);
+}
+
+TEST(disk_open, a_process_that_is_not_elevated_gets_access_denied_for_data_access) {
+    auto description = testing::one_disk_machine();
+    description["elevated"] = false;
+    machine_test sim(description);
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 0).error,
+              static_cast<std::uint32_t>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", 0, 3).error, 0u) << "query-only open";
+}
+
+TEST(disk_address, answers_the_configured_address_or_the_refusal) {
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    SCSI_ADDRESS address{};
+    std::uint32_t returned = 0;
+    EXPECT_EQ(sim.machine().control(id, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, 8, returned),
+              0u);
+    EXPECT_EQ(returned, 8u);
+    EXPECT_EQ(address.Length, 8u);
+    EXPECT_EQ(address.PortNumber, 3);
+    EXPECT_EQ(address.TargetId, 5);
+
+    auto description = testing::one_disk_machine();
+    description["disks"][0]["refuse"] = {{{"ioctl", "0x41018"}, {"error", 50}}};
+    machine_test refusing(description);
+    const auto other = refusing.open_exclusive();
+    EXPECT_EQ(refusing.machine().control(other, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, 8,
+                                         returned),
+              50u);
+}
+
+TEST(scsi_pass_through, malformed_requests_fail_with_invalid_parameter_before_the_drive) {
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> data(512);
+    auto check = [&](auto&& spoil) {
+        auto block = make_sptd({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0}, 1,
+                               data.data(), 512);
+        spoil(block);
+        return sim.control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block);
+    };
+    const auto invalid = static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(check([](auto&) {}), 0u);
+    EXPECT_EQ(check([](auto& b) { b.header.Length = 44; }), invalid);
+    EXPECT_EQ(check([](auto& b) { b.header.CdbLength = 17; }), invalid);
+    EXPECT_EQ(check([](auto& b) { b.header.SenseInfoOffset = 300; }), invalid);
+    EXPECT_EQ(check([](auto& b) { b.header.DataBuffer = nullptr; }), invalid);
+    EXPECT_EQ(check([](auto& b) { b.header.DataIn = 3; }), invalid);
+    EXPECT_EQ(sim.trace("ata").size(), 1u) << "only the well-formed request reached the drive";
+    auto block = make_sptd({0x12, 0, 0, 0, 0xFC, 0}, 1, data.data(), 252);
+    std::uint32_t returned = 0;
+    EXPECT_EQ(sim.machine().control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, 40, &block,
+                                    sizeof block, returned),
+              invalid)
+        << "input shorter than the header";
+}
+
+TEST(scsi_pass_through, a_refused_download_comes_back_as_check_condition_with_sense) {
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> data(512);
+    // Segment at offset 1 with nothing before it: out of order.
+    auto block = make_sptd({0x85, 0x0A, 0x06, 0, 0x03, 0, 1, 0, 0, 0, 1, 0, 0, 0x40, 0x92, 0}, 0,
+                           data.data(), 512);
+    std::uint32_t returned = 0;
+    ASSERT_EQ(sim.control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &returned), 0u);
+    EXPECT_EQ(block.header.ScsiStatus, 2);
+    EXPECT_EQ(block.header.SenseInfoLength, 18);
+    EXPECT_EQ(block.sense[0], 0x70);
+    EXPECT_EQ(block.sense[2], 0x0B);
+    EXPECT_EQ(returned, sizeof(SCSI_PASS_THROUGH_DIRECT) + 18);
+}
+
+TEST(scsi_pass_through, the_buffered_code_moves_data_at_its_offset_in_the_same_buffer) {
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    struct {
+        SCSI_PASS_THROUGH header;
+        std::uint8_t sense[32];
+        std::uint8_t data[512];
+    } request{};
+    request.header.Length = sizeof(SCSI_PASS_THROUGH);
+    request.header.CdbLength = 16;
+    request.header.SenseInfoLength = 32;
+    request.header.SenseInfoOffset = offsetof(decltype(request), sense);
+    request.header.DataIn = SCSI_IOCTL_DATA_IN;
+    request.header.DataTransferLength = 512;
+    request.header.DataBufferOffset = offsetof(decltype(request), data);
+    const std::uint8_t cdb[16] = {0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0};
+    std::memcpy(request.header.Cdb, cdb, 16);
+    std::uint32_t returned = 0;
+    ASSERT_EQ(sim.control(id, IOCTL_SCSI_PASS_THROUGH, &request, sizeof request, &returned), 0u);
+    EXPECT_EQ(request.header.ScsiStatus, 0);
+    EXPECT_EQ(request.data[27 * 2 + 1], 'H') << "model text, byte-swapped";
+    EXPECT_EQ(returned, offsetof(decltype(request), data) + 512);
+}
+
+TEST(scsi_pass_through, injected_scsi_statuses_answer_without_reaching_the_drive) {
+    auto description = testing::one_disk_machine();
+    description["disks"][0]["scsi_faults"] = {
+        {{"ata_command", "0xEC"}, {"nth", 2}, {"scsi_status", "0x18"}}};
+    machine_test sim(description);
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> data(512);
+    std::vector<int> statuses;
+    for (int i = 0; i < 3; ++i) {
+        auto block = make_sptd({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0}, 1,
+                               data.data(), 512);
+        sim.control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block);
+        statuses.push_back(block.header.ScsiStatus);
+    }
+    EXPECT_EQ(statuses, (std::vector<int>{0, 0x18, 0}));
+    EXPECT_EQ(sim.trace("ata").size(), 2u);
+}
+
+ATA_PASS_THROUGH_DIRECT ata_request(std::uint16_t flags, void* buffer, std::uint32_t length,
+                                    std::initializer_list<std::uint8_t> current) {
+    ATA_PASS_THROUGH_DIRECT request{};
+    request.Length = sizeof request;
+    request.AtaFlags = flags;
+    request.DataTransferLength = length;
+    request.TimeOutValue = 5;
+    request.DataBuffer = buffer;
+    std::copy(current.begin(), current.end(), request.CurrentTaskFile);
+    return request;
+}
+
+TEST(ata_pass_through, returns_status_and_registers_in_the_current_task_file) {
+    static_assert(sizeof(ATA_PASS_THROUGH_DIRECT) == 48, "this suite builds 64-bit");
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> data(512);
+    auto request = ata_request(ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_DATA_IN, data.data(), 512,
+                               {0x0B, 1, 0xDB, 0x97, 0x20, 0, 0xEC});
+    std::uint32_t returned = 0;
+    ASSERT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &request, sizeof request, &returned),
+              0u);
+    EXPECT_EQ(returned, 48u);
+    EXPECT_EQ(request.CurrentTaskFile[6], 0x50) << "status";
+    EXPECT_EQ(request.CurrentTaskFile[0], 0x00) << "error";
+    EXPECT_EQ(request.DataTransferLength, 512u);
+    EXPECT_EQ(data[27 * 2 + 1], 'H');
+
+    // A refused command: status 0x51, error ABRT, nothing moved.
+    auto refused = ata_request(ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_DATA_OUT, data.data(), 512,
+                               {0x01, 1, 0, 0, 0, 0x40, 0x92});
+    ASSERT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &refused, sizeof refused), 0u);
+    EXPECT_EQ(refused.CurrentTaskFile[6], 0x51);
+    EXPECT_EQ(refused.CurrentTaskFile[0], 0x04);
+    EXPECT_EQ(refused.DataTransferLength, 0u);
+}
+
+TEST(ata_pass_through, a_48_bit_command_takes_the_upper_halves_from_the_previous_task_file) {
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> page(512);
+    auto request =
+        ata_request(ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_DATA_IN | ATA_FLAGS_48BIT_COMMAND,
+                    page.data(), 512, {0, 1, 0x30, 3, 0, 0, 0x2F});
+    request.PreviousTaskFile[1] = 0x00;
+    ASSERT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &request, sizeof request), 0u);
+    EXPECT_EQ(request.CurrentTaskFile[6], 0x50);
+    EXPECT_EQ(page[7], 0x80);
+    const auto records = sim.trace("DeviceIoControl");
+    EXPECT_EQ(records.back()["ata_flags"], 0x0B);
+    EXPECT_EQ(sim.trace("ata").back()["route"], "ata");
+}
+
+TEST(ata_pass_through, contradictory_flags_or_lengths_are_invalid_parameters) {
+    machine_test sim;
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> data(512);
+    const auto invalid = static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER);
+    auto both = ata_request(ATA_FLAGS_DATA_IN | ATA_FLAGS_DATA_OUT, data.data(), 512,
+                            {0, 1, 0, 0, 0, 0, 0xEC});
+    EXPECT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &both, sizeof both), invalid);
+    auto neither = ata_request(ATA_FLAGS_DRDY_REQUIRED, data.data(), 512, {0, 1, 0, 0, 0, 0, 0xEC});
+    EXPECT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &neither, sizeof neither), invalid);
+    auto short_length = ata_request(ATA_FLAGS_DATA_IN, data.data(), 512, {0, 1, 0, 0, 0, 0, 0xEC});
+    short_length.Length = 40;
+    EXPECT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &short_length, sizeof short_length),
+              invalid);
+    EXPECT_TRUE(sim.trace("ata").empty());
+}
+
+TEST(driver_faults, refused_codes_and_the_nth_call_fail_with_their_windows_error) {
+    auto description = testing::one_disk_machine();
+    description["disks"][0]["refuse"] = {{{"ioctl", "0x4D030"}, {"error", 1}}};
+    description["disks"][0]["ioctl_faults"] = {{{"ioctl", "0x4D014"}, {"nth", 2}, {"error", 1117}}};
+    machine_test sim(description);
+    const auto id = sim.open_exclusive();
+    std::vector<std::uint8_t> data(512);
+    auto request = ata_request(ATA_FLAGS_DATA_IN, data.data(), 512, {0, 1, 0, 0, 0, 0, 0xEC});
+    EXPECT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &request, sizeof request), 1u);
+    std::vector<std::uint32_t> errors;
+    for (int i = 0; i < 3; ++i) {
+        auto block = make_sptd({0x12, 0, 0, 0, 0xFC, 0}, 1, data.data(), 252);
+        errors.push_back(sim.control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block));
+    }
+    EXPECT_EQ(errors, (std::vector<std::uint32_t>{0, 1117, 0}));
+}
+
+TEST(smart_interface, identify_through_smart_rcv_drive_data) {
+    machine_test sim;
+    const auto opened =
+        sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 3);
+    SENDCMDINPARAMS in{};
+    in.cBufferSize = 512;
+    in.irDriveRegs.bSectorCountReg = 1;
+    in.irDriveRegs.bSectorNumberReg = 1;
+    in.irDriveRegs.bCommandReg = ID_CMD;
+    std::vector<std::uint8_t> out(528);
+    std::uint32_t returned = 0;
+    ASSERT_EQ(
+        sim.machine().control(opened.id, SMART_RCV_DRIVE_DATA, &in, 32, out.data(), 528, returned),
+        0u);
+    EXPECT_EQ(returned, 528u);
+    EXPECT_EQ(out[16 + 27 * 2 + 1], 'H');
+    EXPECT_EQ(sim.trace("ata").back()["route"], "smart");
+}
+
+} // namespace
+} // namespace winsim

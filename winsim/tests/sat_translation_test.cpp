@@ -1,0 +1,159 @@
+// The SAT layer: command blocks to registers, the drive's error to CHECK CONDITION
+// with ATA status return sense, INQUIRY data, data-phase checks.
+#include <winsim/sat.h>
+
+#include <gtest/gtest.h>
+
+namespace winsim {
+namespace {
+
+std::vector<std::uint8_t> cdb16(std::initializer_list<std::uint8_t> bytes) {
+    return bytes;
+}
+
+TEST(sat_decoding, ata_pass_through_16_carries_all_twelve_registers_when_extended) {
+    const auto block = cdb16({0x85, 0x09, 0x0E, 0xF1, 0xF2, 0xC1, 0xC2, 0xA1, 0xA2, 0xB1, 0xB2,
+                              0xD1, 0xD2, 0x40, 0x2F, 0x00});
+    const auto decoded = decode_ata_passthrough(block);
+    ASSERT_TRUE(decoded);
+    const auto& r = decoded->registers;
+    EXPECT_EQ(r.features_ext, 0xF1);
+    EXPECT_EQ(r.features, 0xF2);
+    EXPECT_EQ(r.count_ext, 0xC1);
+    EXPECT_EQ(r.count, 0xC2);
+    EXPECT_EQ(r.lba_low_ext, 0xA1);
+    EXPECT_EQ(r.lba_low, 0xA2);
+    EXPECT_EQ(r.lba_mid_ext, 0xB1);
+    EXPECT_EQ(r.lba_mid, 0xB2);
+    EXPECT_EQ(r.lba_high_ext, 0xD1);
+    EXPECT_EQ(r.lba_high, 0xD2);
+    EXPECT_EQ(r.device, 0x40);
+    EXPECT_EQ(r.command, 0x2F);
+    EXPECT_EQ(decoded->protocol, 4);
+    EXPECT_TRUE(decoded->extend);
+    EXPECT_TRUE(decoded->from_device);
+    EXPECT_STREQ(decoded->route, "sat16");
+}
+
+TEST(sat_decoding, without_extend_the_upper_halves_do_not_reach_the_drive) {
+    const auto block = cdb16({0x85, 0x0A, 0x06, 0xF1, 0x03, 0xC1, 0x40, 0xA1, 0x00, 0xB1, 0x40,
+                              0xD1, 0x00, 0x40, 0x92, 0x00});
+    const auto decoded = decode_ata_passthrough(block);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->protocol, 5);
+    EXPECT_FALSE(decoded->from_device);
+    EXPECT_EQ(decoded->registers.count, 0x40);
+    EXPECT_EQ(decoded->registers.lba_mid, 0x40);
+    EXPECT_EQ(decoded->registers.features_ext | decoded->registers.count_ext |
+                  decoded->registers.lba_low_ext | decoded->registers.lba_mid_ext |
+                  decoded->registers.lba_high_ext,
+              0);
+}
+
+TEST(sat_decoding, ata_pass_through_12_maps_its_own_byte_positions) {
+    const std::vector<std::uint8_t> block = {0xA1, 0x08, 0x0E, 0x0B, 0x01, 0xDB,
+                                             0x97, 0x20, 0xA0, 0xEC, 0x00, 0x00};
+    const auto decoded = decode_ata_passthrough(block);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->registers.features, 0x0B);
+    EXPECT_EQ(decoded->registers.count, 0x01);
+    EXPECT_EQ(decoded->registers.lba_low, 0xDB);
+    EXPECT_EQ(decoded->registers.lba_mid, 0x97);
+    EXPECT_EQ(decoded->registers.lba_high, 0x20);
+    EXPECT_EQ(decoded->registers.device, 0xA0);
+    EXPECT_EQ(decoded->registers.command, 0xEC);
+    EXPECT_STREQ(decoded->route, "sat12");
+    EXPECT_FALSE(decode_ata_passthrough(std::vector<std::uint8_t>{0x12, 0, 0, 0, 0xFC, 0}));
+}
+
+class sat_layer : public ::testing::Test {
+protected:
+    nlohmann::json description_ = nlohmann::json::parse(R"({
+        "id": "d0",
+        "identify": {"model": "HALVERN HT1000", "serial": "HV1000A0000001", "firmware": "HT10A001"},
+        "microcode": {"subcommands": [3]}
+    })");
+    trace trace_{""};
+    device_clock clock_{true};
+    drive drive_{description_, {trace_, clock_}};
+};
+
+TEST_F(sat_layer, a_drive_error_becomes_check_condition_with_ata_status_in_fixed_sense) {
+    // DOWNLOAD MICROCODE subcommand 7, which this drive does not accept.
+    std::vector<std::uint8_t> data(512, 0);
+    const auto block = cdb16({0x85, 0x0A, 0x06, 0, 0x07, 0, 0x01, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0});
+    const auto result = execute_scsi(drive_, block, data_direction::out, data, sense_format::fixed);
+    EXPECT_EQ(result.status, scsi_status::check_condition);
+    ASSERT_EQ(result.sense.size(), 18u);
+    EXPECT_EQ(result.sense[0], 0x70);
+    EXPECT_EQ(result.sense[2], 0x0B) << "ABORTED COMMAND";
+    EXPECT_EQ(result.sense[3], 0x04) << "ATA error register";
+    EXPECT_EQ(result.sense[4], 0x51) << "ATA status register";
+    EXPECT_EQ(result.sense[5], 0x40) << "device";
+    EXPECT_EQ(result.sense[12], 0x00);
+    EXPECT_EQ(result.sense[13], 0x1D) << "ATA PASS-THROUGH INFORMATION AVAILABLE";
+}
+
+TEST_F(sat_layer, descriptor_sense_carries_the_ata_status_return_descriptor) {
+    std::vector<std::uint8_t> data(512, 0);
+    const auto block = cdb16({0x85, 0x0B, 0x06, 0, 0x07, 0, 0x01, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0});
+    const auto result =
+        execute_scsi(drive_, block, data_direction::out, data, sense_format::descriptor);
+    ASSERT_EQ(result.sense.size(), 22u);
+    EXPECT_EQ(result.sense[0], 0x72);
+    EXPECT_EQ(result.sense[1], 0x0B);
+    EXPECT_EQ(result.sense[3], 0x1D);
+    EXPECT_EQ(result.sense[8], 0x09) << "descriptor type";
+    EXPECT_EQ(result.sense[10], 0x01) << "EXTEND";
+    EXPECT_EQ(result.sense[11], 0x04) << "error";
+    EXPECT_EQ(result.sense[21], 0x51) << "status";
+}
+
+TEST_F(sat_layer, success_is_good_status_without_sense_unless_ck_cond_asks) {
+    std::vector<std::uint8_t> data(512, 0);
+    auto block = cdb16({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0});
+    auto result = execute_scsi(drive_, block, data_direction::in, data, sense_format::fixed);
+    EXPECT_EQ(result.status, scsi_status::good);
+    EXPECT_TRUE(result.sense.empty());
+    EXPECT_EQ(result.transferred, 512u);
+    block[2] |= 0x20;
+    result = execute_scsi(drive_, block, data_direction::in, data, sense_format::fixed);
+    EXPECT_EQ(result.status, scsi_status::check_condition);
+    EXPECT_EQ(result.sense[2], 0x01) << "RECOVERED ERROR";
+    EXPECT_EQ(result.sense[4], 0x50);
+}
+
+TEST_F(sat_layer, a_data_phase_that_contradicts_the_protocol_is_an_illegal_request) {
+    std::vector<std::uint8_t> data(512, 0);
+    // PIO data-in with T_DIR set, but the request sends data out.
+    const auto block = cdb16({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0});
+    const auto result = execute_scsi(drive_, block, data_direction::out, data, sense_format::fixed);
+    EXPECT_EQ(result.status, scsi_status::check_condition);
+    EXPECT_EQ(result.sense[2], 0x05);
+    EXPECT_EQ(result.sense[12], 0x24);
+}
+
+TEST_F(sat_layer, inquiry_reports_vendor_product_revision_and_the_serial_page) {
+    std::vector<std::uint8_t> data(252, 0);
+    auto result = execute_scsi(drive_, std::vector<std::uint8_t>{0x12, 0, 0, 0, 0xFC, 0},
+                               data_direction::in, data, sense_format::fixed);
+    EXPECT_EQ(result.status, scsi_status::good);
+    EXPECT_EQ(std::string(data.begin() + 8, data.begin() + 16), "ATA     ");
+    EXPECT_EQ(std::string(data.begin() + 16, data.begin() + 32), "HALVERN HT1000  ");
+    EXPECT_EQ(std::string(data.begin() + 32, data.begin() + 36), "A001");
+
+    std::fill(data.begin(), data.end(), 0);
+    result = execute_scsi(drive_, std::vector<std::uint8_t>{0x12, 1, 0x80, 0, 0xFC, 0},
+                          data_direction::in, data, sense_format::fixed);
+    EXPECT_EQ(data[1], 0x80);
+    EXPECT_EQ(data[3], 20);
+    EXPECT_EQ(std::string(data.begin() + 4, data.begin() + 24), "HV1000A0000001      ");
+    EXPECT_EQ(result.transferred, 24u);
+
+    result = execute_scsi(drive_, std::vector<std::uint8_t>{0x12, 1, 0x83, 0, 0xFC, 0},
+                          data_direction::in, data, sense_format::fixed);
+    EXPECT_EQ(result.status, scsi_status::check_condition);
+}
+
+} // namespace
+} // namespace winsim
