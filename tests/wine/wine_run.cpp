@@ -1,0 +1,42 @@
+#include "wine_run.h"
+
+#include <cstdlib>
+
+namespace fwu_wine {
+
+std::filesystem::path windows_binary(std::string_view name) {
+    return std::filesystem::path(FWU_WINDOWS_BIN_DIR) / std::string(name);
+}
+
+fwu_test::run_result run_under_wine(const std::filesystem::path& exe,
+                                    const std::vector<std::string>& arguments) {
+    fwu_test::run_options options;
+    options.command_prefix = {"wine"};
+    options.timeout = std::chrono::milliseconds(120'000);
+    return fwu_test::run(exe, arguments, options);
+}
+
+std::string comparable(std::string text, std::string_view usage_prefix) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        result.push_back(text[i]);
+    }
+    // The usage line names the program up to the next blank.
+    std::size_t at = 0;
+    while ((at = result.find(usage_prefix, at)) != std::string::npos) {
+        const std::size_t name = at + usage_prefix.size();
+        const std::size_t end = result.find(' ', name);
+        if (end == std::string::npos) {
+            break;
+        }
+        result.replace(name, end - name, "<program>");
+        at = name;
+    }
+    return result;
+}
+
+} // namespace fwu_wine
