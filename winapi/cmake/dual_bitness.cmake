@@ -18,6 +18,8 @@ function(fwu_dual_library name)
     if(bits EQUAL 32)
       target_compile_options(${target} PUBLIC -m32)
       target_link_options(${target} PUBLIC -m32)
+      # Files of 2 GiB and more open and report their size in 32-bit programs too, as on Windows.
+      target_compile_definitions(${target} PRIVATE _FILE_OFFSET_BITS=64)
     endif()
     if(L_INTERFACE_LINK_OPTIONS)
       target_link_options(${target} INTERFACE ${L_INTERFACE_LINK_OPTIONS})

@@ -1,0 +1,108 @@
+// Windows file names on the host, and the C runtime's wide-name opens.
+#include "host_path.h"
+
+#include <share.h>
+#include <stdio.h>
+#include <windows.h>
+
+#include <fwu_test_support.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+using winapi_host::to_host_path;
+
+class in_temp_dir : public ::testing::Test {
+protected:
+    in_temp_dir() : previous_(std::filesystem::current_path()) {
+        std::filesystem::create_directories(dir_ / "Images" / "Sub");
+        std::ofstream(dir_ / "Images" / "Sub" / "FW.lod", std::ios::binary) << "0123456789";
+        std::filesystem::current_path(dir_.path());
+    }
+    ~in_temp_dir() override { std::filesystem::current_path(previous_); }
+
+    std::wstring windows_name(const std::filesystem::path& host) {
+        return winapi_host::to_windows_path(host.string());
+    }
+
+    std::filesystem::path previous_;
+    fwu_test::temp_dir dir_;
+};
+
+TEST_F(in_temp_dir, backslashes_drive_z_and_relative_names_map_onto_host_paths) {
+    EXPECT_EQ(to_host_path(L"Images\\Sub\\FW.lod").path, "Images/Sub/FW.lod");
+    EXPECT_EQ(to_host_path(L"Z:\\tmp").path, "/tmp");
+    EXPECT_EQ(to_host_path(L"\\tmp").path, "/tmp");
+    EXPECT_EQ(to_host_path(L"..\\x").path, "../x");
+    EXPECT_EQ(to_host_path(L"Q:\\anything").error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(windows_name("/a/b c"), L"Z:\\a\\b c");
+}
+
+TEST_F(in_temp_dir, names_match_existing_files_whatever_their_case) {
+    EXPECT_EQ(to_host_path(L"images\\SUB\\fw.LOD").path, "Images/Sub/FW.lod");
+    const auto absolute = windows_name(dir_.path()) + L"\\IMAGES\\sub\\Fw.Lod";
+    EXPECT_EQ(to_host_path(absolute).path, (dir_.path() / "Images/Sub/FW.lod").string());
+    EXPECT_EQ(to_host_path(L"images\\missing.bin").path, "Images/missing.bin");
+}
+
+TEST_F(in_temp_dir, wfsopen_returns_a_real_stream_with_64_bit_positions) {
+    FILE* file = _wfsopen(L"images\\sub\\fw.lod", L"rb", _SH_DENYNO);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(_fseeki64(file, 0, SEEK_END), 0);
+    EXPECT_EQ(_ftelli64(file), 10);
+    EXPECT_EQ(_fseeki64(file, 2, SEEK_SET), 0);
+    char bytes[3] = {};
+    EXPECT_EQ(fread(bytes, 1, 2, file), 2u);
+    EXPECT_EQ(std::string(bytes), "23");
+    EXPECT_EQ(fclose(file), 0);
+
+    // A sparse file past 4 GiB must not be seen as a small one.
+    const auto big = dir_ / "big.bin";
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, (5ull << 30) + 512);
+    file = _wfsopen(windows_name(big).c_str(), L"rb", _SH_DENYNO);
+    ASSERT_NE(file, nullptr);
+    _fseeki64(file, 0, SEEK_END);
+    EXPECT_EQ(_ftelli64(file), static_cast<int64_t>((5ull << 30) + 512));
+    fclose(file);
+}
+
+TEST_F(in_temp_dir, a_missing_file_fails_with_the_runtime_s_no_such_file_error) {
+    errno = 0;
+    EXPECT_EQ(_wfsopen(L"images\\nothing.bin", L"rb", _SH_DENYNO), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(_wfsopen(L"Q:\\nothing.bin", L"rb", _SH_DENYNO), nullptr);
+}
+
+TEST_F(in_temp_dir, find_first_file_matches_wildcards_without_regard_to_case) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(L"IMAGES\\SUB\\*.LOD", &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::wstring(found.cFileName), L"FW.lod");
+    EXPECT_EQ(found.nFileSizeLow, 10u);
+    EXPECT_FALSE(FindNextFileW(search, &found));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    EXPECT_TRUE(FindClose(search));
+    EXPECT_EQ(FindFirstFileW(L"Images\\*.none", &found), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(module_name, is_the_program_path_as_windows_code_sees_it) {
+    wchar_t name[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, name, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    const std::wstring text(name, length);
+    EXPECT_EQ(text.rfind(L"Z:\\", 0), 0u);
+    EXPECT_NE(text.find(L"\\winapi_tests"), std::wstring::npos);
+    wchar_t small[4] = {};
+    EXPECT_EQ(GetModuleFileNameW(nullptr, small, 4), 4u);
+    EXPECT_EQ(small[3], L'\0');
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+// Handles: regular files and devices with Windows' sharing rules, closing, mutexes,
+// environment, memory.
+#include <windows.h>
+#include <ntddscsi.h>
+
+#include <fwu_test_support.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class file_handles : public ::testing::Test {
+protected:
+    file_handles() { std::ofstream(dir_ / "data.bin", std::ios::binary) << std::string(1000, 'x'); }
+
+    HANDLE open(DWORD access, DWORD share) {
+        const auto name = L"Z:" + (dir_ / "data.bin").wstring();
+        return CreateFileW(name.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+
+    fwu_test::temp_dir dir_;
+};
+
+TEST_F(file_handles, opens_that_do_not_share_what_the_other_wants_are_sharing_violations) {
+    HANDLE exclusive = open(GENERIC_READ, 0);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(CloseHandle(exclusive));
+
+    HANDLE reader = open(GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    HANDLE second_reader = open(GENERIC_READ, FILE_SHARE_READ);
+    EXPECT_NE(second_reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(open(GENERIC_WRITE, FILE_SHARE_READ), INVALID_HANDLE_VALUE) << "readers deny writing";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(reader);
+    CloseHandle(second_reader);
+}
+
+TEST_F(file_handles, read_file_and_sizes_report_the_file_and_a_closed_handle_is_invalid) {
+    HANDLE file = open(GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD high = 7;
+    EXPECT_EQ(GetFileSize(file, &high), 1000u);
+    EXPECT_EQ(high, 0u);
+    LARGE_INTEGER size{};
+    EXPECT_TRUE(GetFileSizeEx(file, &size));
+    EXPECT_EQ(size.QuadPart, 1000);
+    char buffer[2000];
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 1000u);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(ReadFile(file, buffer, 1, &got, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(file_handles, a_missing_file_or_directory_has_its_own_error) {
+    const auto missing_file = L"Z:" + (dir_ / "none.bin").wstring();
+    EXPECT_EQ(
+        CreateFileW(missing_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    const auto missing_dir = L"Z:" + (dir_ / "no" / "none.bin").wstring();
+    EXPECT_EQ(CreateFileW(missing_dir.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+// The default machine: \\.\PhysicalDrive0 holds a drive behind SCSI and ATA pass-through.
+TEST(device_handles, an_exclusive_disk_open_refuses_later_opens_until_closed) {
+    const wchar_t* disk = L"\\\\.\\PhysicalDrive0";
+    HANDLE held =
+        CreateFileW(disk, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileW(disk, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    SCSI_ADDRESS address{};
+    DWORD returned = 0;
+    EXPECT_TRUE(DeviceIoControl(held, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address,
+                                &returned, nullptr));
+    EXPECT_EQ(returned, 8u);
+    EXPECT_TRUE(CloseHandle(held));
+    HANDLE again =
+        CreateFileW(disk, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseHandle(again);
+    EXPECT_FALSE(DeviceIoControl(again, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
+                                 sizeof address, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST(device_handles, unknown_device_names_are_not_found) {
+    SetLastError(0);
+    EXPECT_EQ(
+        CreateFileW(L"\\\\.\\PhysicalDrive42", GENERIC_READ, 3, nullptr, OPEN_EXISTING, 0, nullptr),
+        INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(named_mutex, a_second_creation_of_the_same_name_reports_already_exists) {
+    HANDLE first = CreateMutexW(nullptr, FALSE, L"fwu test mutex");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    HANDLE second = CreateMutexW(nullptr, FALSE, L"fwu test mutex");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    CloseHandle(second);
+    CloseHandle(first);
+    HANDLE fresh = CreateMutexW(nullptr, FALSE, L"fwu test mutex");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    CloseHandle(fresh);
+}
+
+TEST(environment, names_ignore_case_and_a_small_buffer_gets_the_size_needed) {
+    ::setenv("FWU_TEST_VARIABLE", "x:", 1);
+    wchar_t value[8] = {};
+    EXPECT_EQ(GetEnvironmentVariableW(L"fwu_test_variable", value, 8), 2u);
+    EXPECT_EQ(std::wstring(value), L"x:");
+    EXPECT_EQ(GetEnvironmentVariableW(L"FWU_TEST_VARIABLE", value, 2), 3u);
+    ::unsetenv("FWU_TEST_VARIABLE");
+    EXPECT_EQ(GetEnvironmentVariableW(L"FWU_TEST_VARIABLE", value, 8), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
+}
+
+TEST(process_queries, is_wow64_process_is_found_through_get_proc_address) {
+    using is_wow64_fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const FARPROC found = GetProcAddress(GetModuleHandleW(L"KERNEL32.DLL"), "IsWow64Process");
+    ASSERT_NE(found, nullptr);
+    BOOL wow64 = TRUE;
+    EXPECT_TRUE(reinterpret_cast<is_wow64_fn>(reinterpret_cast<void (*)(void)>(found))(
+        GetCurrentProcess(), &wow64));
+    EXPECT_FALSE(wow64) << "a 64-bit process";
+    EXPECT_EQ(GetProcAddress(GetModuleHandleW(L"kernel32"), "NoSuchFunction"), nullptr);
+}
+
+TEST(memory, global_and_local_blocks_are_zeroed_on_request_and_keep_their_size) {
+    auto* block = static_cast<unsigned char*>(GlobalAlloc(GPTR, 100));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(GlobalSize(block), 100u);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(block[i], 0);
+    }
+    EXPECT_EQ(GlobalLock(block), block);
+    EXPECT_EQ(GlobalFree(block), nullptr);
+    EXPECT_EQ(LocalFree(LocalAlloc(LPTR, 16)), nullptr);
+}
+
+} // namespace
