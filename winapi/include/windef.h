@@ -105,6 +105,19 @@ typedef struct _GUID {
     uint8_t Data4[8];
 } GUID, *LPGUID;
 typedef const GUID* LPCGUID;
+#define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)                               \
+    static const GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+#ifdef __cplusplus
+inline bool operator==(const GUID& a, const GUID& b) {
+    return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+           __builtin_memcmp(a.Data4, b.Data4, 8) == 0;
+}
+#define IsEqualGUID(a, b) ((a) == (b))
+#endif
+#define ANYSIZE_ARRAY 1
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_MULTI_SZ 7
 
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
 #define HIBYTE(w) ((BYTE)((((DWORD_PTR)(w)) >> 8) & 0xff))

@@ -9,6 +9,9 @@
 #define FILE_DEVICE_FILE_SYSTEM 0x00000009
 #define FILE_DEVICE_MASS_STORAGE 0x0000002d
 
+DEFINE_GUID(GUID_DEVINTERFACE_DISK, 0x53f56307, 0xb6bf, 0x11d0, 0x94, 0xf2, 0x00, 0xa0, 0xc9, 0x1e,
+            0xfb, 0x8b);
+
 #define CTL_CODE(DeviceType, Function, Method, Access)                                             \
     (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
 #define DEVICE_TYPE_FROM_CTL_CODE(ctrlCode) (((DWORD)(ctrlCode & 0xffff0000)) >> 16)

@@ -46,6 +46,33 @@ std::optional<std::string> dos_drive_root(char letter) {
     return machine::instance().dos_drive_root(letter);
 }
 
+std::vector<setup_device_entry> setup_devices() {
+    std::vector<setup_device_entry> entries;
+    for (const auto& item :
+         machine::instance().description().value("setup_devices", nlohmann::json::array())) {
+        entries.push_back({field<std::string>(item, "class", ""),
+                           field<std::string>(item, "class_guid", ""),
+                           field<std::string>(item, "description", ""),
+                           field<std::string>(item, "hardware_id", "")});
+    }
+    return entries;
+}
+
+std::vector<std::string> disk_interface_paths() {
+    std::vector<std::string> paths;
+    for (const auto& item :
+         machine::instance().description().value("disks", nlohmann::json::array())) {
+        if (item.contains("interface_path")) {
+            paths.push_back(item.at("interface_path").get<std::string>());
+        }
+    }
+    return paths;
+}
+
+void trace_record(const nlohmann::json& record) {
+    machine::instance().trace().write(record);
+}
+
 void record_process_exit(int status) {
     machine::instance().record_exit(status);
 }

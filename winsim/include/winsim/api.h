@@ -2,10 +2,13 @@
 // includes this; only winapi/src does.
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace winsim {
 
@@ -35,6 +38,20 @@ bool mutex_held_elsewhere(std::wstring_view name);
 
 // The host directory a Windows drive letter stands for (Z: is "/").
 std::optional<std::string> dos_drive_root(char letter);
+
+// The setup API's view: devices of all classes in enumeration order, and the
+// disk interfaces (device paths) the disks offer.
+struct setup_device_entry {
+    std::string class_name;
+    std::string class_guid; // "{4d36e96a-e325-11ce-bfc1-08002be10318}"
+    std::string description;
+    std::string hardware_id;
+};
+std::vector<setup_device_entry> setup_devices();
+std::vector<std::string> disk_interface_paths();
+
+// Appends a record to the trace (setup-API calls, window events).
+void trace_record(const nlohmann::json& record);
 
 // Writes the exit record of the trace; called once at process end.
 void record_process_exit(int status);
