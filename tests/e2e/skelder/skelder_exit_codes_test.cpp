@@ -1,0 +1,92 @@
+// The exit codes that no other suite reaches: opening the device and the image file.
+#include "skelder_run.h"
+
+#include <gtest/gtest.h>
+
+namespace skelder_test {
+namespace {
+
+const std::string kEcho = "  Device Path: \\\\.\\PhysicalDrive0\n"
+                          "  FileName: fw.LOD\n"
+                          "  Segmented Immediate Mode Selected\n";
+
+TEST(SkelderExitCodes, NotElevatedIsAccessDenied) {
+    SkelderRun run;
+    const auto quiet = run.Run({kDisk, "/D:fw.LOD", "/s"}, nullptr, false);
+    EXPECT_EQ(quiet.exit_code, 2);
+    EXPECT_EQ(quiet.out, "");
+
+    const auto verbose = run.Run({kDisk, "/D:fw.LOD", "/s", "/v"}, nullptr, false);
+    EXPECT_EQ(verbose.exit_code, 2);
+    EXPECT_EQ(verbose.out, kEcho + "CreateFileW Failed due to ACCESS DENIED error.\n"
+                                   "Admin mode is required for this tool to perform.\n");
+    EXPECT_TRUE(verbose.calls("CloseHandle").empty());
+    EXPECT_TRUE(verbose.calls("DeviceIoControl").empty());
+}
+
+TEST(SkelderExitCodes, DiskInUseElsewhereIsSharingViolation) {
+    Machine machine;
+    machine.Disk()["in_use_elsewhere"] = true;
+    SkelderRun run;
+    const auto result = run.Run({kDisk, "/D:fw.LOD", "/s", "/v"}, &machine);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.out, kEcho + "CreateFileW INVALID_HANDLE_VALUE Error: 32");
+}
+
+TEST(SkelderExitCodes, RefusedScsiAddressGives2AndClosesTheDisk) {
+    Machine machine;
+    machine.Refuse(kGetAddress, 1);
+    SkelderRun run;
+    const auto result = run.Run({kDisk, "/D:fw.LOD", "/s", "/v"}, &machine);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.out, kEcho + "DeviceIoControl for IOCTL_SCSI_GET_ADDRESS Error: 1");
+    EXPECT_TRUE(result.ata_commands().empty());
+    EXPECT_EQ(result.calls("CloseHandle").size(), 1u);
+}
+
+TEST(SkelderExitCodes, MissingImageGives4) {
+    SkelderRun run;
+    const auto quiet = run.Run({kDisk, "/D:fw.LOD", "/s"});
+    EXPECT_EQ(quiet.exit_code, 4);
+    EXPECT_EQ(quiet.out, "\n\n");
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_TRUE(DownloadCommands(quiet).empty());
+
+    const auto verbose = run.Run({kDisk, "/D:fw.LOD", "/s", "/v"});
+    EXPECT_EQ(verbose.exit_code, 4);
+    EXPECT_EQ(verbose.err, "File Open Failure: No such file or directory\n");
+}
+
+TEST(SkelderExitCodes, ActivateWithoutFileGives4) {
+    SkelderRun run;
+    const auto result = run.Run({kDisk, "/a"});
+    EXPECT_EQ(result.exit_code, 4);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(DownloadCommands(result).empty());
+    EXPECT_EQ(Opcodes(result), (std::vector<int>{0xEC, 0x2F, 0xEC, 0x2F}));
+}
+
+TEST(SkelderExitCodes, ImagesTheWireCannotDescribeGive4BeforeAnyDownload) {
+    struct Case {
+        std::size_t size;
+        const char* mode;
+    };
+    const Case cases[] = {
+        {0, "/s"},    {0, "/D:fw.LOD"},                             // whole-image mode
+        {1000, "/s"}, {kMiB + 100, "/e"}, {32 * kMiB, "/D:fw.LOD"}, // 65536 blocks in one command
+    };
+    for (const auto& image : cases) {
+        SCOPED_TRACE(testing::Message() << image.size << " " << image.mode);
+        SkelderRun run;
+        run.WriteImage("fw.LOD", image.size);
+        const auto result = run.Run({kDisk, "/D:fw.LOD", image.mode, "/a", "/v"});
+        EXPECT_EQ(result.exit_code, 4);
+        EXPECT_TRUE(DownloadCommands(result).empty());
+        EXPECT_EQ(result.err,
+                  "Unsupported Firmware File Size: " + std::to_string(image.size) + "\n");
+        EXPECT_EQ(result.out.find("PLEASE DO NOT CLOSE"), std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace skelder_test
