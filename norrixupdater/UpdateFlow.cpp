@@ -93,6 +93,12 @@ int UpdateDrive(CNorrixUpdaterApp& app, UpdateResources& res) {
         VerbosePrint(L"ERROR:Required command line argument /T or /C not found\n");
         return NU_BAD_ARGUMENTS;
     }
+    if (info.m_strTarget.IsEmpty()) {
+        // The CSMI bus is not part of this build: the controller is never opened.
+        VerbosePrint(L"ERROR:CSMI bus not available\n");
+        Print(L"ERROR:Open device failed\n");
+        return NU_OPEN_FAILED;
+    }
     res.pBus = CreateBus(info);
     if (res.pBus == nullptr) {
         VerbosePrint(L"ERROR:Unable to create bus instance\n");
