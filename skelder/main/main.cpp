@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
 
     // The arguments are taken again as wide text; the vector lives until the process ends.
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    static LPWSTR* arguments = nullptr;
+    arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (arguments == nullptr) {
         printf("CommandLineToArgvW failed\n");
         return exit_command_line;

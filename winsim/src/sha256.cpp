@@ -83,7 +83,9 @@ void sha256::update(std::span<const std::uint8_t> data) {
     for (; at + 64 <= data.size(); at += 64) {
         block(data.data() + at);
     }
-    std::memcpy(buffer_.data(), data.data() + at, data.size() - at);
+    if (data.size() > at) { // an empty span may have no data pointer
+        std::memcpy(buffer_.data(), data.data() + at, data.size() - at);
+    }
     buffered_ = data.size() - at;
 }
 
