@@ -172,7 +172,7 @@ const std::map<std::uint8_t, drive::handler>& drive::command_table() {
     return table;
 }
 
-ata_reply drive::execute(const ata_command& command) {
+ata_reply drive::execute(const ata_command& command, const nlohmann::json& transport_details) {
     const auto& r = command.registers;
     outcome result{ata_status::failed, ata_error::abort, 0};
     bool injected = false;
@@ -217,6 +217,7 @@ ata_reply drive::execute(const ata_command& command) {
     if (injected) {
         record["fault"] = true;
     }
+    record.update(transport_details);
     services_.trace.write(record);
 
     ata_reply reply;

@@ -1,5 +1,6 @@
 #include <winsim/machine.h>
 
+#include <winsim/csmi_controller.h>
 #include <winsim/disk.h>
 
 #include <windows.h>
@@ -96,6 +97,10 @@ machine::machine(const nlohmann::json& description, const machine_settings& sett
             throw description_error("disk names an unknown drive: \"" + id + "\"");
         }
         devices_.push_back(std::make_unique<disk>(item, *target));
+    }
+    for (const auto& item : description.value("controllers", nlohmann::json::array())) {
+        devices_.push_back(std::make_unique<csmi_controller>(
+            item, [this](std::string_view id) { return find_drive(id); }));
     }
 }
 

@@ -97,7 +97,8 @@ TEST_F(drive_model, refuses_segments_out_of_order_and_restarts_at_offset_zero) {
 }
 
 TEST_F(drive_model, refuses_block_counts_outside_its_limits_and_data_that_disagrees) {
-    EXPECT_TRUE(aborted(segment(0x03, 9, 0))) << "more than word 235 allows";
+    std::vector<std::uint8_t> nine_blocks(9 * 512);
+    EXPECT_TRUE(aborted(download(0x03, 9, 0, nine_blocks))) << "more than word 235 allows";
     EXPECT_TRUE(aborted(download(0x03, 0, 0, {}))) << "no blocks";
     auto three_blocks = std::span(image_).first(3 * 512);
     EXPECT_TRUE(aborted(download(0x03, 2, 0, three_blocks))) << "count says 2, data holds 3";

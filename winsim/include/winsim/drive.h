@@ -49,8 +49,10 @@ class drive {
 public:
     drive(const nlohmann::json& description, drive_services services);
 
-    // Executes one command and writes its "ata" trace record.
-    ata_reply execute(const ata_command& command);
+    // Executes one command and writes its "ata" trace record, with the transport's own
+    // keys (a CSMI request's phy, port and destination) added.
+    ata_reply execute(const ata_command& command,
+                      const nlohmann::json& transport_details = nlohmann::json::object());
 
     const std::string& id() const { return id_; }
     const std::array<std::uint16_t, 256>& identify_words() const { return identify_; }
