@@ -35,7 +35,9 @@ void put_text(std::span<std::uint8_t> out, std::size_t at, std::size_t width,
 scsi_result copy_reply(const std::vector<std::uint8_t>& page, std::uint32_t allocation,
                        std::span<std::uint8_t> data) {
     const auto length = std::min<std::size_t>({page.size(), allocation, data.size()});
-    std::memcpy(data.data(), page.data(), length);
+    if (length > 0) {
+        std::memcpy(data.data(), page.data(), length);
+    }
     return {scsi_status::good, {}, static_cast<std::uint32_t>(length)};
 }
 

@@ -67,6 +67,9 @@ void sha256::block(const std::uint8_t* chunk) {
 }
 
 void sha256::update(std::span<const std::uint8_t> data) {
+    if (data.empty()) {
+        return; // an empty span may have no data pointer
+    }
     length_ += data.size();
     std::size_t at = 0;
     if (buffered_ > 0) {
