@@ -4,6 +4,7 @@
 
 #include "Bus.h"
 #include "Console.h"
+#include "CsmiBus.h"
 #include "IdentifyData.h"
 #include "ResultCodes.h"
 #include "SataBus.h"
@@ -42,6 +43,7 @@ CBus* CreateBus(const CCustomCommandLineInfo& info) {
         if (!info.m_strTarget.IsEmpty()) {
             return new CSataBus(info.m_strTarget);
         }
+        return new CCsmiBus(info.m_strController, info.m_strSasAddress);
     } catch (const std::bad_alloc&) {
     }
     return nullptr;
@@ -92,12 +94,6 @@ int UpdateDrive(CNorrixUpdaterApp& app, UpdateResources& res) {
         // The command line never lets this happen; without a target it is an argument error.
         VerbosePrint(L"ERROR:Required command line argument /T or /C not found\n");
         return NU_BAD_ARGUMENTS;
-    }
-    if (info.m_strTarget.IsEmpty()) {
-        // The CSMI bus is not part of this build: the controller is never opened.
-        VerbosePrint(L"ERROR:CSMI bus not available\n");
-        Print(L"ERROR:Open device failed\n");
-        return NU_OPEN_FAILED;
     }
     res.pBus = CreateBus(info);
     if (res.pBus == nullptr) {

@@ -159,16 +159,5 @@ TEST(NorrixExitCodes, DriveBusyOnEveryReplyIsAsked1001TimesThenEndsWith5) {
     EXPECT_LT(virtual_ms, 7100);
 }
 
-TEST(NorrixExitCodes, ControllerRunWithoutTheCsmiBusFailsWithoutSendingAnything) {
-    NorrixRun run;
-    run.WriteImage("fw.bin", 1024);
-    const auto result = run.Run({"/C:2,1122334455667788", "/D:fw.bin"});
-    EXPECT_EQ(result.exit_code, 2);
-    EXPECT_EQ(result.out, "\n\n"
-                          "ERROR:Open device failed\n"
-                          "Firmware download failed, exit code = 2\n");
-    EXPECT_TRUE(result.ata_commands().empty());
-}
-
 } // namespace
 } // namespace norrix_test

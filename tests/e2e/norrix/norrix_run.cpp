@@ -6,17 +6,17 @@ namespace norrix_test {
 
 Machine::Machine() : m_machine(fwu_test::default_machine()) {}
 
-nlohmann::json& Machine::NorrixDrive() {
+nlohmann::json& Machine::NorrixDrive(const char* id) {
     for (auto& drive : m_machine.at("drives")) {
-        if (drive.at("id") == kNorrixDrive) {
+        if (drive.at("id") == id) {
             return drive;
         }
     }
     throw std::runtime_error("the default machine has no Norrix drive");
 }
 
-Machine& Machine::SetWord(int word, std::uint16_t value) {
-    NorrixDrive()["identify"]["words"][std::to_string(word)] = value;
+Machine& Machine::SetWord(int word, std::uint16_t value, const char* id) {
+    NorrixDrive(id)["identify"]["words"][std::to_string(word)] = value;
     return *this;
 }
 
@@ -24,12 +24,17 @@ Machine& Machine::SetTypeCharacter(char type) {
     return SetWord(153, static_cast<std::uint16_t>(static_cast<unsigned char>(type) << 8 | 0x31));
 }
 
-Machine& Machine::SetSecurityEnabled() {
-    return SetWord(128, 0x0003);
+Machine& Machine::SetSecurityEnabled(const char* id) {
+    return SetWord(128, 0x0003, id);
 }
 
-Machine& Machine::AddDriveFault(const nlohmann::json& rule) {
-    NorrixDrive()["faults"].push_back(rule);
+Machine& Machine::AddDriveFault(const nlohmann::json& rule, const char* id) {
+    NorrixDrive(id)["faults"].push_back(rule);
+    return *this;
+}
+
+Machine& Machine::AddControllerFault(const nlohmann::json& rule) {
+    m_machine.at("controllers").at(0)["faults"].push_back(rule);
     return *this;
 }
 

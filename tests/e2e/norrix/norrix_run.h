@@ -14,6 +14,9 @@ namespace norrix_test {
 
 inline constexpr const char* kNorrixDisk = R"(\\.\PhysicalDrive2)";
 inline constexpr const char* kNorrixDrive = "pd2-norrix";
+// The Norrix drive on phy 2 of the CSMI controller \\.\SCSI2:.
+inline constexpr const char* kCsmiNorrixDrive = "scsi2-phy2-norrix";
+inline constexpr const char* kCsmiNorrixAddress = "0000000500000002";
 inline constexpr std::size_t kChunk = 64512;
 
 // The default machine, whose Norrix drive the test may change before the run.
@@ -21,16 +24,25 @@ class Machine {
 public:
     Machine();
 
-    nlohmann::json& NorrixDrive();
+    nlohmann::json& NorrixDrive(const char* id = kNorrixDrive);
     // IDENTIFY word `word` of the Norrix drive.
-    Machine& SetWord(int word, std::uint16_t value);
+    Machine& SetWord(int word, std::uint16_t value, const char* id = kNorrixDrive);
     // The drive's datafile type character (high byte of word 153).
     Machine& SetTypeCharacter(char type);
-    Machine& SetSecurityEnabled();
+    Machine& SetSecurityEnabled(const char* id = kNorrixDrive);
     // A drive fault rule ("command", "status", "error", "nth", "times", ...).
-    Machine& AddDriveFault(const nlohmann::json& rule);
+    Machine& AddDriveFault(const nlohmann::json& rule, const char* id = kNorrixDrive);
     // A Windows error for DeviceIoControl on the Norrix disk.
     Machine& AddIoctlFault(const nlohmann::json& rule);
+    // A fault of the CSMI controller \\.\SCSI2: ("request", "return_code",
+    // "connection_status", "nth", ...).
+    Machine& AddControllerFault(const nlohmann::json& rule);
+
+    // A top-level setting of the machine ("windows_64bit", "elevated", ...).
+    Machine& Set(const std::string& key, const nlohmann::json& value) {
+        m_machine[key] = value;
+        return *this;
+    }
 
     std::string Json() const { return m_machine.dump(); }
 
