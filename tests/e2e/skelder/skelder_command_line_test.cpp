@@ -135,23 +135,6 @@ TEST(SkelderCommandLine, CsmiFormsAreEchoed) {
                      "  SAS Address: 50 00 c5 00 00 00 00 04\n");
 }
 
-// Until the CSMI transport and the scan report exist, neither may claim success.
-TEST(SkelderCommandLine, CsmiRouteNotBuiltYetNeverClaimsSuccess) {
-    SkelderRun run;
-    const auto result = run.Run({"/C:\\\\.\\SCSI2:0"});
-    EXPECT_EQ(result.exit_code, 10);
-    EXPECT_TRUE(result.ata_commands().empty());
-}
-
-TEST(SkelderCommandLine, ScanPrintsTheBannerButNoReportYet) {
-    SkelderRun run;
-    const auto result = run.Run({"--scan", "/v"});
-    std::size_t after_banner = 0;
-    ExpectBannerAt(result.out, after_banner);
-    EXPECT_EQ(after_banner, result.out.size());
-    EXPECT_NE(result.exit_code, 0);
-}
-
 TEST(SkelderCommandLine, FirstArgumentIsAlwaysTheTarget) {
     SkelderRun run;
     const auto result = run.Run({"/D:fw.LOD", "/v"});
