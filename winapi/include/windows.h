@@ -6,5 +6,6 @@
 #include <windef.h>
 #include <winerror.h>
 #include <winbase.h>
+#include <winuser.h>
 
 #endif

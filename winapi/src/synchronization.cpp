@@ -1,6 +1,8 @@
-// Named mutexes: one per name in the process; a name the machine says another
-// process holds, or one already created here, answers ERROR_ALREADY_EXISTS.
+// Named mutexes: one per name on the machine; a name that another host process holds, that
+// the machine description says another process holds, or one already created here, answers
+// ERROR_ALREADY_EXISTS.
 #include "handle_table.h"
+#include "host_mutex_lock.h"
 
 #include <winsim/api.h>
 
@@ -11,9 +13,14 @@
 namespace winapi_host {
 namespace {
 
+struct open_name {
+    int handles = 0;
+    int lock = -1; // the machine-wide lock, when this process created the name
+};
+
 std::mutex names_lock;
-std::map<std::wstring, int>& open_names() {
-    static auto* names = new std::map<std::wstring, int>;
+std::map<std::wstring, open_name>& open_names() {
+    static auto* names = new std::map<std::wstring, open_name>;
     return *names;
 }
 
@@ -23,7 +30,9 @@ public:
     ~mutex_object() override {
         if (!name_.empty()) {
             std::lock_guard guard(names_lock);
-            if (--open_names()[name_] == 0) {
+            auto& entry = open_names()[name_];
+            if (--entry.handles == 0) {
+                release_host_lock(entry.lock);
                 open_names().erase(name_);
             }
         }
@@ -45,7 +54,13 @@ extern "C" HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR lpNam
     bool existed = false;
     if (!name.empty()) {
         std::lock_guard guard(names_lock);
-        existed = open_names()[name]++ > 0 || winsim::mutex_held_elsewhere(name);
+        auto& entry = open_names()[name];
+        if (entry.handles++ > 0) {
+            existed = true;
+        } else {
+            entry.lock = acquire_host_lock(name);
+            existed = entry.lock == -1 || winsim::mutex_held_elsewhere(name);
+        }
     }
     HANDLE handle = insert_handle(std::make_unique<mutex_object>(name));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : NO_ERROR);

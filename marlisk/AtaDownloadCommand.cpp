@@ -1,0 +1,20 @@
+#include "AtaDownloadCommand.h"
+
+#include "ImageBuffer.h"
+
+void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWORD dwBlockOffset) {
+    ata = ATA_PASS_THROUGH_DIRECT{};
+    ata.Length = sizeof(ATA_PASS_THROUGH_DIRECT);
+    ata.AtaFlags = ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_DATA_OUT;
+    ata.DataTransferLength = kBlockSize;
+    ata.TimeOutValue = kCommandTimeoutSeconds;
+    // The drive only reads the block; the interface wants a writable pointer.
+    ata.DataBuffer = const_cast<BYTE*>(pBlock);
+    ata.CurrentTaskFile[0] = DOWNLOAD_OFFSETS_SAVE;
+    ata.CurrentTaskFile[1] = 0x01; // block count, low byte
+    ata.CurrentTaskFile[2] = 0x00; // block count, high byte
+    ata.CurrentTaskFile[3] = static_cast<BYTE>(dwBlockOffset & 0xFF);
+    ata.CurrentTaskFile[4] = static_cast<BYTE>((dwBlockOffset >> 8) & 0xFF);
+    ata.CurrentTaskFile[5] = 0x00;
+    ata.CurrentTaskFile[6] = ATA_DOWNLOAD_MICROCODE;
+}

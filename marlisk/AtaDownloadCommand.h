@@ -1,0 +1,12 @@
+// The DOWNLOAD MICROCODE request for one 512-byte block over Windows ATA pass-through:
+// subcommand 0Eh (offsets, save for immediate and future use), one block at block offset.
+#pragma once
+
+#include <windows.h>
+#include <ntddscsi.h>
+
+constexpr BYTE ATA_DOWNLOAD_MICROCODE = 0x92;
+constexpr BYTE DOWNLOAD_OFFSETS_SAVE = 0x0E;
+constexpr ULONG kCommandTimeoutSeconds = 60;
+
+void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWORD dwBlockOffset);

@@ -1,0 +1,23 @@
+// How the firmware image is named and found, and the revision name taken from its file name.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+constexpr int kPathChars = 260; // every path fits 260 characters and its terminator
+constexpr int kRevisionChars = 17;
+
+// The image: the name as given when it names a file (not a folder), else the same name beside
+// the program. False when neither exists or a path does not fit 260 characters.
+bool ResolveFirmwareFile(const WCHAR* pszFileName, std::wstring& strResolved);
+
+// The running program's folder, a backslash and pszFileName; false when it does not fit.
+bool GetModuleFolderPath(const WCHAR* pszFileName, std::wstring& strPath);
+
+// Everything in front of the name's last ".", or the whole name; cut to 17 characters, since
+// it is only shown.
+std::wstring GetRevisionName(const WCHAR* pszFileName);
+
+// True when the name finds an entry that is not a folder (FindFirstFileW, first entry only).
+bool IsExistingFile(const WCHAR* pszPath);
