@@ -12,6 +12,7 @@
 
 constexpr DWORD PARAM_TARGET_PATH = 0x1;  // "/t:" given
 constexpr DWORD PARAM_CSMI_ADDRESS = 0x2; // "/c:" given
+constexpr int kNoCsmiController = 10;     // no controller holds an eligible drive
 
 class CDravHDDUpdateApp : public CWinApp {
 public:
@@ -30,6 +31,12 @@ public:
                                const HDD_INFO& drive, DWORD dwRetryCount);
     int UpdateByCsmi(const WCHAR* pszFirmwareFile, const WCHAR* pszNewFwRevision,
                      DWORD dwRetryCount);
+
+    // Finds the controller (0 to 9) whose RAID set 0 lists m_ullSasAddress and identifies the
+    // drive through it; nController is 10 when none does or the model is not a Dravoni one.
+    // 0 when IDENTIFY through CSMI failed. Texts are bytes, trailing blanks kept.
+    int SearchDeviceCsmi(char* pszFwRevision, char* pszModel, int& nController, char* pszSerialNo,
+                         WORD& wSecurity);
 
     // Log lines go to the standard output, which "/l" reopens onto the log file; nothing is
     // written while logging is off.

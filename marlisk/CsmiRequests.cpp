@@ -1,0 +1,116 @@
+#include "CsmiRequests.h"
+
+#include "AtaDownloadCommand.h"
+#include "ImageBuffer.h"
+
+#include <ntddscsi.h>
+
+#include <cstring>
+#include <cwchar>
+
+CGlobalBlock::CGlobalBlock(DWORD dwSize) : m_dwSize(dwSize) {
+    m_hBlock = ::GlobalAlloc(GHND, dwSize);
+    if (m_hBlock != nullptr) {
+        m_pData = static_cast<BYTE*>(::GlobalLock(m_hBlock));
+    }
+}
+
+CGlobalBlock::~CGlobalBlock() {
+    if (m_hBlock != nullptr) {
+        ::GlobalUnlock(m_hBlock);
+        ::GlobalFree(m_hBlock);
+    }
+}
+
+void CGlobalBlock::Zero() {
+    std::memset(m_pData, 0, m_dwSize);
+}
+
+void FormatControllerPath(int nController, WCHAR* pszPath, int nChars) {
+    std::swprintf(pszPath, static_cast<size_t>(nChars), L"\\\\.\\SCSI%d:", nController);
+}
+
+void SasAddressBytes(ULONGLONG ullAddress, UCHAR* pBytes) {
+    for (int i = 0; i < 8; ++i) {
+        pBytes[i] = static_cast<UCHAR>(ullAddress >> (56 - 8 * i));
+    }
+}
+
+ULONGLONG SasAddressFromBytes(const UCHAR* pBytes) {
+    ULONGLONG ullAddress = 0;
+    for (int i = 0; i < 8; ++i) {
+        ullAddress = (ullAddress << 8) | pBytes[i];
+    }
+    return ullAddress;
+}
+
+namespace {
+
+void FillHeader(CGlobalBlock& block, const char* pszSignature, ULONG uControlCode) {
+    IOCTL_HEADER header{};
+    header.HeaderLength = sizeof(IOCTL_HEADER);
+    std::memcpy(header.Signature, pszSignature, 8); // seven letters and the zero byte
+    header.Timeout = kCsmiTimeoutSeconds;
+    header.ControlCode = uControlCode;
+    header.ReturnCode = 0;
+    header.Length = block.Size() - sizeof(IOCTL_HEADER);
+    std::memcpy(block.Data(), &header, sizeof header);
+}
+
+void FillStp(CGlobalBlock& block, BYTE bPort, ULONGLONG ullSasAddress, const BYTE (&fis)[20],
+             ULONG uFlags, ULONG uDataLength) {
+    FillHeader(block, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_STP_PASSTHRU);
+    CSMI_SAS_STP_PASSTHRU parameters{};
+    parameters.bPhyIdentifier = 0;
+    parameters.bPortIdentifier = bPort;
+    parameters.bConnectionRate = CSMI_SAS_LINK_RATE_NEGOTIATED;
+    SasAddressBytes(ullSasAddress, parameters.bDestinationSASAddress);
+    std::memcpy(parameters.bCommandFIS, fis, sizeof fis);
+    parameters.uFlags = uFlags;
+    parameters.uDataLength = uDataLength;
+    std::memcpy(block.Data() + offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Parameters), &parameters,
+                sizeof parameters);
+}
+
+} // namespace
+
+void FillRaidConfigRequest(CGlobalBlock& block) {
+    block.Zero();
+    FillHeader(block, CSMI_RAID_SIGNATURE, CC_CSMI_SAS_GET_RAID_CONFIG);
+    const ULONG uRaidSetIndex = 0; // only the first RAID set of a controller is examined
+    std::memcpy(block.Data() + offsetof(CSMI_SAS_RAID_CONFIG_BUFFER, Configuration.uRaidSetIndex),
+                &uRaidSetIndex, sizeof uRaidSetIndex);
+}
+
+void FillStpIdentify(CGlobalBlock& block, BYTE bPort, ULONGLONG ullSasAddress) {
+    block.Zero();
+    BYTE fis[20] = {};
+    fis[0] = 0x27; // register FIS, host to device
+    fis[1] = 0x80; // command
+    fis[2] = 0xEC; // IDENTIFY DEVICE
+    fis[7] = 0xA0;
+    FillStp(block, bPort, ullSasAddress, fis, CSMI_SAS_STP_READ | CSMI_SAS_STP_PIO, 512);
+}
+
+void FillStpDownloadBlock(CGlobalBlock& block, BYTE bPort, ULONGLONG ullSasAddress,
+                          const BYTE* pBlock, DWORD dwBlockOffset) {
+    block.Zero();
+    BYTE fis[20] = {};
+    fis[0] = 0x27;
+    fis[1] = 0x80;
+    fis[2] = ATA_DOWNLOAD_MICROCODE;
+    fis[3] = DOWNLOAD_OFFSETS_SAVE;
+    fis[4] = 0x00;                                           // block count, high byte
+    fis[5] = static_cast<BYTE>(dwBlockOffset & 0xFF);        // block offset, low byte
+    fis[6] = static_cast<BYTE>((dwBlockOffset >> 8) & 0xFF); // block offset, high byte
+    fis[7] = 0x00;
+    fis[12] = 0x01; // block count, low byte
+    FillStp(block, bPort, ullSasAddress, fis, CSMI_SAS_STP_WRITE | CSMI_SAS_STP_PIO, kBlockSize);
+    std::memcpy(block.Data() + kStpDataOffset, pBlock, kBlockSize);
+}
+
+BOOL SendCsmiRequest(HANDLE hController, CGlobalBlock& block) {
+    DWORD dwReturned = 0;
+    return ::DeviceIoControl(hController, IOCTL_SCSI_MINIPORT, block.Data(), block.Size(),
+                             block.Data(), block.Size(), &dwReturned, nullptr);
+}
