@@ -19,7 +19,7 @@ std::vector<CString> AllTokens(const CString& text, const wchar_t* delimiters) {
     }
 }
 
-TEST(CString, TokenizeSkipsLeadingAndRepeatedDelimiters) {
+TEST(AppframeCString, TokenizeSkipsLeadingAndRepeatedDelimiters) {
     const auto tokens = AllTokens(L"::t::\\\\.\\X:", L":");
     ASSERT_EQ(tokens.size(), 2u);
     EXPECT_STREQ(tokens[0], L"t");
@@ -30,13 +30,13 @@ TEST(CString, TokenizeSkipsLeadingAndRepeatedDelimiters) {
     EXPECT_EQ(AllTokens(L"a,b;c", L",;").size(), 3u);
 }
 
-TEST(CString, TokenizeFromAnOutOfRangeStartEnds) {
+TEST(AppframeCString, TokenizeFromAnOutOfRangeStartEnds) {
     int iStart = 10;
     EXPECT_TRUE(CString(L"abc").Tokenize(L":", iStart).IsEmpty());
     EXPECT_EQ(iStart, -1);
 }
 
-TEST(CString, PartsAndCase) {
+TEST(AppframeCString, PartsAndCase) {
     CString text(L"AbC:dEf");
     EXPECT_STREQ(text.Left(3), L"AbC");
     EXPECT_STREQ(text.Mid(4), L"dEf");
@@ -49,7 +49,7 @@ TEST(CString, PartsAndCase) {
     EXPECT_EQ(text.GetLength(), 7);
 }
 
-TEST(CString, FormatTakesWideStringsAndGrows) {
+TEST(AppframeCString, FormatTakesWideStringsAndGrows) {
     CString path;
     path.Format(L"\\\\.\\Scsi%ls:", L"2");
     EXPECT_STREQ(path, L"\\\\.\\Scsi2:");

@@ -53,7 +53,7 @@ ProbeRun RunProbe(std::vector<std::string> args) {
     return run;
 }
 
-TEST(Framework, HooksRunInOrderAndTheQuitCodeIsTheExitCode) {
+TEST(AppframeFramework, HooksRunInOrderAndTheQuitCodeIsTheExitCode) {
     const ProbeRun run = RunProbe({"quit=7"});
     EXPECT_EQ(run.out, "InitInstance show=5 instance=1\n"
                        "param [quit=7] flag=0 last=1\n"
@@ -63,20 +63,20 @@ TEST(Framework, HooksRunInOrderAndTheQuitCodeIsTheExitCode) {
     EXPECT_EQ(run.code, 7);
 }
 
-TEST(Framework, FailedStartSkipsRunButStillExits) {
+TEST(AppframeFramework, FailedStartSkipsRunButStillExits) {
     const ProbeRun run = RunProbe({"fail-init", "quit=3"});
     EXPECT_NE(run.out.find("ExitInstance 0\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("Run\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.code, 0);
 }
 
-TEST(Framework, WithoutArgumentsParseParamIsNeverCalled) {
+TEST(AppframeFramework, WithoutArgumentsParseParamIsNeverCalled) {
     const ProbeRun run = RunProbe({});
     EXPECT_EQ(run.out.find("param"), std::string::npos) << run.out;
     EXPECT_EQ(run.code, 0);
 }
 
-TEST(Framework, ArgumentsAreSplitByWindowsRulesAndLoseOneLeadingSlashOrDash) {
+TEST(AppframeFramework, ArgumentsAreSplitByWindowsRulesAndLoseOneLeadingSlashOrDash) {
     const ProbeRun run = RunProbe({"/T:a b", "-x", "//y", "plain", "quit=0", "/"});
     EXPECT_NE(run.out.find("param [T:a b] flag=1 last=0\n"
                            "param [x] flag=1 last=0\n"
@@ -90,7 +90,7 @@ TEST(Framework, ArgumentsAreSplitByWindowsRulesAndLoseOneLeadingSlashOrDash) {
     EXPECT_NE(run.out.find("file [plain]\n"), std::string::npos) << run.out;
 }
 
-TEST(Framework, QuotesAndBackslashesSurviveTheRoundTrip) {
+TEST(AppframeFramework, QuotesAndBackslashesSurviveTheRoundTrip) {
     const ProbeRun run = RunProbe({"/D:\"quoted\" \\\\server\\share\\", "quit=1"});
     EXPECT_NE(run.out.find("param [D:\"quoted\" \\\\server\\share\\] flag=1 last=0\n"),
               std::string::npos)

@@ -15,7 +15,7 @@ void Parse(CCustomCommandLineInfo& info, std::initializer_list<const wchar_t*> a
     }
 }
 
-TEST(CustomCommandLineInfo, TargetAndDatafileCompleteTheLine) {
+TEST(NorrixCustomCommandLineInfo, TargetAndDatafileCompleteTheLine) {
     CCustomCommandLineInfo info;
     Parse(info, {L"/T:\\\\.\\PhysicalDrive1", L"/D:fw.bin"});
     EXPECT_TRUE(info.m_bComplete);
@@ -24,7 +24,7 @@ TEST(CustomCommandLineInfo, TargetAndDatafileCompleteTheLine) {
     EXPECT_STREQ(info.m_strDatafile, L"fw.bin");
 }
 
-TEST(CustomCommandLineInfo, SwitchesIgnoreCaseAndTheLeadingCharacter) {
+TEST(NorrixCustomCommandLineInfo, SwitchesIgnoreCaseAndTheLeadingCharacter) {
     CCustomCommandLineInfo info;
     Parse(info, {L"-t:Disk", L"d:FW.Bin", L"D2:Other.BIN", L"V"});
     EXPECT_STREQ(info.m_strTarget, L"Disk");
@@ -34,14 +34,14 @@ TEST(CustomCommandLineInfo, SwitchesIgnoreCaseAndTheLeadingCharacter) {
     EXPECT_TRUE(info.m_bComplete);
 }
 
-TEST(CustomCommandLineInfo, ValueWithAColonMakesThreeTokensAndIsIgnored) {
+TEST(NorrixCustomCommandLineInfo, ValueWithAColonMakesThreeTokensAndIsIgnored) {
     CCustomCommandLineInfo info;
     Parse(info, {L"/T:\\\\.\\PhysicalDrive1", L"/D:C:\\fw.bin"});
     EXPECT_TRUE(info.m_strDatafile.IsEmpty());
     EXPECT_FALSE(info.m_bComplete);
 }
 
-TEST(CustomCommandLineInfo, LeadingAndRepeatedColonsAreSkipped) {
+TEST(NorrixCustomCommandLineInfo, LeadingAndRepeatedColonsAreSkipped) {
     CCustomCommandLineInfo info;
     Parse(info, {L"/::d::fw.bin:", L"/:v:", L"/T:disk"});
     EXPECT_STREQ(info.m_strDatafile, L"fw.bin");
@@ -49,7 +49,7 @@ TEST(CustomCommandLineInfo, LeadingAndRepeatedColonsAreSkipped) {
     EXPECT_TRUE(info.m_bComplete);
 }
 
-TEST(CustomCommandLineInfo, ControllerNeedsExactlyTwoParts) {
+TEST(NorrixCustomCommandLineInfo, ControllerNeedsExactlyTwoParts) {
     CCustomCommandLineInfo three;
     Parse(three, {L"/C:0,1122334455667788,1", L"/D:fw.bin"});
     EXPECT_TRUE(three.m_strController.IsEmpty());
@@ -67,7 +67,7 @@ TEST(CustomCommandLineInfo, ControllerNeedsExactlyTwoParts) {
     EXPECT_TRUE(two.m_bComplete);
 }
 
-TEST(CustomCommandLineInfo, UnknownSwitchesAndWordsAreIgnored) {
+TEST(NorrixCustomCommandLineInfo, UnknownSwitchesAndWordsAreIgnored) {
     CCustomCommandLineInfo info;
     Parse(info, {L"/X:1", L"verbose", L"/T", L"/D:fw.bin"});
     EXPECT_FALSE(info.m_bVerbose);
@@ -75,7 +75,7 @@ TEST(CustomCommandLineInfo, UnknownSwitchesAndWordsAreIgnored) {
     EXPECT_FALSE(info.m_bComplete);
 }
 
-TEST(CustomCommandLineInfo, CompletenessIsJudgedOnlyAtTheLastArgument) {
+TEST(NorrixCustomCommandLineInfo, CompletenessIsJudgedOnlyAtTheLastArgument) {
     CCustomCommandLineInfo early;
     Parse(early, {L"/T:disk", L"/D:fw.bin", L"/D:C:\\x"});
     EXPECT_TRUE(early.m_bComplete); // the ignored last argument leaves the earlier values
@@ -88,7 +88,7 @@ TEST(CustomCommandLineInfo, CompletenessIsJudgedOnlyAtTheLastArgument) {
     EXPECT_TRUE(late.m_bComplete);
 }
 
-TEST(CustomCommandLineInfo, LaterSwitchReplacesEarlierValue) {
+TEST(NorrixCustomCommandLineInfo, LaterSwitchReplacesEarlierValue) {
     CCustomCommandLineInfo info;
     Parse(info, {L"/D:first.bin", L"/T:a", L"/D:second.bin", L"/T:b"});
     EXPECT_STREQ(info.m_strDatafile, L"second.bin");

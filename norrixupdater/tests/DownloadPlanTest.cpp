@@ -20,7 +20,7 @@ std::vector<MicrocodeChunk> ChunksOf(DWORD dwLength, DWORD dwChunkBytes) {
     return chunks;
 }
 
-TEST(DownloadPlan, SataChunkIs126Blocks) {
+TEST(NorrixDownloadPlan, SataChunkIs126Blocks) {
     EXPECT_EQ(SATA_CHUNK, 64512u);
     const auto one = ChunksOf(64512, SATA_CHUNK);
     ASSERT_EQ(one.size(), 1u);
@@ -35,7 +35,7 @@ TEST(DownloadPlan, SataChunkIs126Blocks) {
     EXPECT_EQ(three[2].dwOffset, 2u * 64512);
 }
 
-TEST(DownloadPlan, FinalPartialBlockIsPaddedAndCounted) {
+TEST(NorrixDownloadPlan, FinalPartialBlockIsPaddedAndCounted) {
     const auto chunks = ChunksOf(64513, SATA_CHUNK);
     ASSERT_EQ(chunks.size(), 2u);
     EXPECT_EQ(chunks[1].dwOffset, 64512u);
@@ -50,7 +50,7 @@ TEST(DownloadPlan, FinalPartialBlockIsPaddedAndCounted) {
     EXPECT_EQ(tail[1].dwTransferLength, 1536u);
 }
 
-TEST(DownloadPlan, CsmiChunkIsFiveBlocks) {
+TEST(NorrixDownloadPlan, CsmiChunkIsFiveBlocks) {
     const auto chunks = ChunksOf(5121, CSMI_CHUNK);
     ASSERT_EQ(chunks.size(), 3u);
     EXPECT_EQ(chunks[0].wBlockOffset, 0);
@@ -61,7 +61,7 @@ TEST(DownloadPlan, CsmiChunkIsFiveBlocks) {
     EXPECT_EQ(chunks[2].dwLength, 1u);
 }
 
-TEST(DownloadPlan, LastChunkMustStartAtBlock65535OrBelow) {
+TEST(NorrixDownloadPlan, LastChunkMustStartAtBlock65535OrBelow) {
     // SATA: chunks start at multiples of 126 blocks; the last that fits starts at 65520.
     const DWORD sataMax = 65520u * 512 + SATA_CHUNK;
     EXPECT_TRUE(FitsBlockAddressing(sataMax, SATA_CHUNK));

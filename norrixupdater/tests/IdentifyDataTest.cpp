@@ -24,7 +24,7 @@ void PutAtaString(IdentifyBlock& data, int nFirstWord, const std::string& text) 
     }
 }
 
-TEST(IdentifyData, StringsReadInOrderWithTrailingSpacesAndZeroEnd) {
+TEST(NorrixIdentifyData, StringsReadInOrderWithTrailingSpacesAndZeroEnd) {
     IdentifyBlock data{};
     PutAtaString(data, 27, "NORRIX NX-2000                          ");
     PutAtaString(data, 23, "NX01    ");
@@ -41,7 +41,7 @@ TEST(IdentifyData, StringsReadInOrderWithTrailingSpacesAndZeroEnd) {
     EXPECT_EQ(std::string(sz), "SN1234567890        ");
 }
 
-TEST(IdentifyData, SecurityIsWord128Bit1) {
+TEST(NorrixIdentifyData, SecurityIsWord128Bit1) {
     IdentifyBlock data{};
     PutWord(data, 128, 0x0001); // supported, not enabled
     EXPECT_FALSE(IsSecurityEnabled(data.data()));
@@ -52,7 +52,7 @@ TEST(IdentifyData, SecurityIsWord128Bit1) {
     EXPECT_FALSE(IsSecurityEnabled(data.data()));
 }
 
-TEST(IdentifyData, TypeCharacterIsHighByteOfWord153) {
+TEST(NorrixIdentifyData, TypeCharacterIsHighByteOfWord153) {
     IdentifyBlock data{};
     PutWord(data, 153, 0x5931); // 'Y' high, '1' low
     EXPECT_EQ(DatafileTypeOf(data.data()), 'Y');
