@@ -53,7 +53,7 @@ void FillHeader(CGlobalBlock& block, const char* pszSignature, ULONG uControlCod
     header.Timeout = kCsmiTimeoutSeconds;
     header.ControlCode = uControlCode;
     header.ReturnCode = 0;
-    header.Length = block.Size() - sizeof(IOCTL_HEADER);
+    header.Length = block.Size() - static_cast<ULONG>(sizeof(IOCTL_HEADER));
     std::memcpy(block.Data(), &header, sizeof header);
 }
 

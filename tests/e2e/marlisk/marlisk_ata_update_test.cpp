@@ -1,0 +1,300 @@
+// The update through ATA pass-through on the default machine's Dravoni drive: what goes on
+// the wire, what the progress window is told, the log and the exit code.
+#include "marlisk_run.h"
+
+#include <gtest/gtest.h>
+
+using namespace marlisk_test;
+
+namespace {
+
+std::vector<nlohmann::json> events_named(const fwu_test::run_result& result, const char* name) {
+    std::vector<nlohmann::json> found;
+    for (const auto& event : window_events(result)) {
+        if (event.value("event", "") == name) {
+            found.push_back(event);
+        }
+    }
+    return found;
+}
+
+std::vector<int> block_offsets(const fwu_test::run_result& result) {
+    std::vector<int> offsets;
+    for (const auto& command : downloads(result)) {
+        offsets.push_back(command.at("lba_mid").get<int>() | command.at("lba_high").get<int>()
+                                                                 << 8);
+    }
+    return offsets;
+}
+
+// The ATA pass-through requests that carried DOWNLOAD MICROCODE.
+std::vector<nlohmann::json> download_requests(const fwu_test::run_result& result) {
+    std::vector<nlohmann::json> found;
+    for (const auto& call : result.calls("DeviceIoControl")) {
+        if (call.value("ioctl", "") == "0x4D030" &&
+            call.value("task_file", "").substr(18, 2) == "92") {
+            found.push_back(call);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(marlisk_ata_update, sends_the_image_one_block_per_command_and_logs_success) {
+    marlisk_run m;
+    const auto image = m.image("fw.bin", 10 * 512);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});
+
+    ASSERT_EQ(result.exit_code, 0) << result.out;
+    EXPECT_EQ(m.log(),
+              kLogHeader + path_lines(kDravoniPath, kDravoniPath) + "FwUpdate Success.\r\n");
+    const auto commands = downloads(result);
+    ASSERT_EQ(commands.size(), 10u);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        EXPECT_EQ(commands[i].at("drive"), kDravoniDrive);
+        EXPECT_EQ(commands[i].at("route"), "ata");
+        EXPECT_EQ(commands[i].at("features"), 0x0E);
+        EXPECT_EQ(commands[i].at("count"), 1);
+        EXPECT_EQ(commands[i].at("lba_low"), 0);
+        EXPECT_EQ(commands[i].at("length"), 512);
+        EXPECT_EQ(commands[i].at("status"), 0x50);
+    }
+    EXPECT_EQ(block_offsets(result), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    for (const auto& request : download_requests(result)) {
+        EXPECT_EQ(request.at("timeout"), 60);
+        EXPECT_EQ(request.at("in_len"), 40);
+        EXPECT_EQ(request.at("out_len"), 40);
+        EXPECT_EQ(request.at("ata_flags"), 5);
+        EXPECT_EQ(request.at("previous_task_file"), "00 00 00 00 00 00 00 00");
+    }
+    EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), image.sha256);
+}
+
+TEST(marlisk_ata_update, the_disk_is_opened_exclusively_after_the_adapter_answers) {
+    marlisk_run m;
+    m.image("fw.bin", 512);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
+    ASSERT_EQ(result.exit_code, 0);
+    bool exclusive_open = false;
+    int adapter_queries = 0;
+    for (const auto& record : result.trace) {
+        if (record.value("call", "") == "CreateFileW" && record.value("share", -1) == 0) {
+            exclusive_open = true;
+        }
+        if (record.value("ioctl", "") == "0x2D1400") {
+            EXPECT_TRUE(exclusive_open);
+            EXPECT_EQ(record.at("in_len"), 12);
+            EXPECT_EQ(record.value("property", -1), 1);
+            ++adapter_queries;
+            if (adapter_queries == 1) {
+                EXPECT_EQ(record.at("out_len"), 8); // the descriptor header alone
+            }
+        }
+        if (record.value("call", "") == "ata" && record.value("command", 0) == 0x92) {
+            EXPECT_EQ(adapter_queries, 2);
+        }
+    }
+    EXPECT_TRUE(exclusive_open);
+    EXPECT_EQ(adapter_queries, 2);
+}
+
+TEST(marlisk_ata_update, the_window_shows_drive_and_revisions_and_follows_the_blocks) {
+    marlisk_run m;
+    m.image("fw.bin", 10 * 512);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
+    ASSERT_EQ(result.exit_code, 0);
+
+    const auto events = window_events(result);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().at("event"), "create");
+    EXPECT_EQ(events.front().at("template"), 129);
+    EXPECT_EQ(events.front().at("parent"), false);
+    std::map<int, std::string> texts;
+    for (const auto& text : events_named(result, "text")) {
+        texts[text.at("control").get<int>()] = text.at("value");
+    }
+    EXPECT_EQ(texts[1008], "Model:");
+    EXPECT_EQ(texts[1009], "Current FW Version:");
+    EXPECT_EQ(texts[1010], "New FW Version:");
+    EXPECT_EQ(texts[1011], "<DRAVONI KX2000>");
+    EXPECT_EQ(texts[1012], "<KX20B001>");
+    EXPECT_EQ(texts[1013], "<fw>");
+    const auto ranges = events_named(result, "range");
+    ASSERT_EQ(ranges.size(), 1u);
+    EXPECT_EQ(ranges[0].at("control"), 1014);
+    EXPECT_EQ(ranges[0].at("low"), 0);
+    EXPECT_EQ(ranges[0].at("high"), 10);
+    EXPECT_EQ(events_named(result, "show").size(), 1u);
+    // Block i moves the bar to i + 5, which the bar clamps to 10; the end sets 10 again.
+    EXPECT_EQ(positions(result), (std::vector<int>{0, 5, 6, 7, 8, 9, 10, 10, 10, 10, 10, 10}));
+    EXPECT_EQ(events[events.size() - 2].at("event"), "hide");
+    EXPECT_EQ(events.back().at("event"), "destroy");
+
+    // A second passes between the last block and hiding the window.
+    bool after_last_block = false;
+    bool waited = false;
+    for (const auto& record : result.trace) {
+        if (record.value("call", "") == "ata" && record.value("command", 0) == 0x92) {
+            after_last_block = true;
+            waited = false;
+        } else if (record.value("call", "") == "Sleep" && after_last_block) {
+            waited = record.at("ms") == 1000;
+        } else if (record.value("event", "") == "hide") {
+            EXPECT_TRUE(waited);
+        }
+    }
+}
+
+TEST(marlisk_ata_update, an_image_of_two_blocks_fills_the_bar_after_the_first) {
+    marlisk_run m;
+    m.image("fw.bin", 1024);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
+    ASSERT_EQ(result.exit_code, 0);
+    EXPECT_EQ(block_offsets(result), (std::vector<int>{0, 1}));
+    EXPECT_EQ(positions(result), (std::vector<int>{0, 2, 2, 2}));
+}
+
+TEST(marlisk_ata_update, a_final_partial_block_is_padded_to_a_whole_block) {
+    marlisk_run m;
+    auto image = m.image("fw.bin", 1030);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
+    ASSERT_EQ(result.exit_code, 0);
+    const auto commands = downloads(result);
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(block_offsets(result), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(commands[2].at("count"), 1);
+    EXPECT_EQ(commands[2].at("length"), 512);
+    image.bytes.resize(1536, 0);
+    EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), fwu_test::sha256_hex(image.bytes));
+    EXPECT_EQ(result.drive_state(kDravoniDrive).at("received"), 1536);
+}
+
+TEST(marlisk_ata_update, an_image_below_one_block_has_range_zero_and_still_goes) {
+    marlisk_run m;
+    m.image("fw.bin", 100);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
+    ASSERT_EQ(result.exit_code, 0);
+    EXPECT_EQ(block_offsets(result), (std::vector<int>{0}));
+    EXPECT_EQ(events_named(result, "range").at(0).at("high"), 0);
+    for (int position : positions(result)) {
+        EXPECT_EQ(position, 0);
+    }
+}
+
+TEST(marlisk_ata_update, a_failure_restarts_the_transfer_at_block_zero_and_later_success_counts) {
+    marlisk_run m;
+    const auto image = m.image("fw.bin", 10 * 512);
+    m.edit_machine([](nlohmann::json& machine) {
+        drive_of(machine, kDravoniDrive)["faults"] = nlohmann::json::array(
+            {{{"command", "0x92"}, {"nth", 8}, {"status", "0x51"}, {"error", "0x04"}}});
+    });
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});
+
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(block_offsets(result),
+              (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(m.log(), kLogHeader + path_lines(kDravoniPath, kDravoniPath) +
+                           "### ERROR!! <DeviceIoControl() status error(1)> ###\r\n"
+                           "pAta->CurrentTaskFile[6] = 0x51\r\n"
+                           "FwUpdate Success.\r\n");
+    EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), image.sha256);
+}
+
+TEST(marlisk_ata_update, without_retries_one_failure_ends_with_code_5) {
+    marlisk_run m;
+    m.image("fw.bin", 4 * 512);
+    m.edit_machine([](nlohmann::json& machine) {
+        drive_of(machine, kDravoniDrive)["faults"] =
+            nlohmann::json::array({{{"command", "0x92"}, {"nth", 2}}});
+    });
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/r:0", "/l"});
+    EXPECT_EQ(result.exit_code, 5);
+    EXPECT_EQ(block_offsets(result), (std::vector<int>{0, 1}));
+    EXPECT_EQ(m.log(), kLogHeader + path_lines(kDravoniPath, kDravoniPath) +
+                           "### ERROR!! <DeviceIoControl() status error(1)> ###\r\n"
+                           "pAta->CurrentTaskFile[6] = 0x51\r\n"
+                           "FwUpdate Fail!!\r\n");
+    // Nothing is sent after the failed last attempt; the window still goes.
+    const auto events = window_events(result);
+    EXPECT_EQ(events.back().at("event"), "destroy");
+}
+
+TEST(marlisk_ata_update, every_attempt_fails_and_the_retry_count_bounds_them) {
+    marlisk_run m;
+    m.image("fw.bin", 2 * 512);
+    m.edit_machine([](nlohmann::json& machine) {
+        drive_of(machine, kDravoniDrive)["faults"] =
+            nlohmann::json::array({{{"command", "0x92"}, {"times", 100}}});
+    });
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/r:3"});
+    EXPECT_EQ(result.exit_code, 5);
+    EXPECT_EQ(block_offsets(result), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST(marlisk_ata_update, a_refused_request_and_a_failing_final_block_write_their_own_lines) {
+    marlisk_run m;
+    m.image("fw.bin", 512 + 20);
+    m.edit_machine([](nlohmann::json& machine) {
+        machine["disks"][1]["ioctl_faults"] =
+            nlohmann::json::array({{{"ioctl", "0x4D030"}, {"nth", 1}, {"error", 1117}}});
+        drive_of(machine, kDravoniDrive)["faults"] = nlohmann::json::array(
+            {{{"command", "0x92"}, {"nth", 2}, {"status", "0x51"}, {"error", "0x04"}}});
+    });
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l", "/r:2"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(m.log(), kLogHeader + path_lines(kDravoniPath, kDravoniPath) +
+                           "### ERROR!! <DeviceIoControl() Transfer error(1)> ###\r\n"
+                           "GetLastError() = 1117(0x0000045D)\r\n"
+                           "### ERROR!! <DeviceIoControl() status error(2)> ###\r\n"
+                           "pAta->CurrentTaskFile[6] = 0x51\r\n"
+                           "FwUpdate Success.\r\n");
+}
+
+TEST(marlisk_ata_update, a_disk_in_use_elsewhere_ends_with_30_before_any_download) {
+    marlisk_run m;
+    m.image("fw.bin", 1024);
+    m.edit_machine([](nlohmann::json& machine) { machine["disks"][1]["in_use_elsewhere"] = true; });
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});
+    EXPECT_EQ(result.exit_code, 30);
+    EXPECT_TRUE(downloads(result).empty());
+    EXPECT_TRUE(window_events(result).empty());
+    EXPECT_EQ(m.log(), kLogHeader + path_lines(kDravoniPath, kDravoniPath) +
+                           "### ERROR!! <CreateFile() Disk open error> ###\r\n"
+                           "ExitCode = 30\r\n"
+                           "FwUpdate Fail!!\r\n");
+}
+
+TEST(marlisk_ata_update, an_adapter_that_does_not_answer_ends_with_33) {
+    for (const bool second_query : {false, true}) {
+        marlisk_run m;
+        m.image("fw.bin", 1024);
+        m.edit_machine([second_query](nlohmann::json& machine) {
+            machine["disks"][1]["ioctl_faults"] = nlohmann::json::array(
+                {{{"ioctl", "0x2D1400"}, {"nth", second_query ? 2 : 1}, {"error", 1}}});
+        });
+        const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});
+        EXPECT_EQ(result.exit_code, 33);
+        EXPECT_TRUE(downloads(result).empty());
+        EXPECT_EQ(m.log(), kLogHeader + path_lines(kDravoniPath, kDravoniPath) +
+                               "### ERROR!! <DeviceIoControl() Get haeder size error(" +
+                               (second_query ? "2" : "1") +
+                               ")> ###\r\n"
+                               "ExitCode = 33\r\n"
+                               "FwUpdate Fail!!\r\n");
+    }
+}
+
+TEST(marlisk_ata_update, an_empty_image_ends_with_31_before_the_disk_is_opened) {
+    marlisk_run m;
+    m.image("fw.bin", 0);
+    const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});
+    EXPECT_EQ(result.exit_code, 31);
+    for (const auto& open : result.calls("CreateFileW")) {
+        EXPECT_NE(open.value("share", -1), 0) << open.dump();
+    }
+    EXPECT_EQ(m.log(), kLogHeader + path_lines(kDravoniPath, kDravoniPath) +
+                           "### ERROR!! <GetFileSize() error> ###\r\n"
+                           "ExitCode = 31\r\n"
+                           "FwUpdate Fail!!\r\n");
+}
