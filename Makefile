@@ -21,6 +21,8 @@ host-asan: deps
 windows: deps
 	cmake --preset windows-x64 >/dev/null
 	cmake --build --preset windows-x64 -j $(JOBS)
+	cmake --preset windows-x86 >/dev/null
+	cmake --build --preset windows-x86 -j $(JOBS)
 
 demo: host
 	@./scripts/demo.sh
