@@ -98,6 +98,7 @@ csmi_controller::csmi_controller(const nlohmann::json& description, const drive_
     csmi_revision_ = numbers<2>(driver, "csmi_revision");
     config_ = description.value("config", nlohmann::json::object());
     reported_phys_ = optional_field<std::uint8_t>(description, "number_of_phys");
+    returns_status_fis_ = field<bool>(description, "returns_status_fis", true);
 
     for (const auto& item : description.value("phys", nlohmann::json::array())) {
         phy entry;

@@ -95,8 +95,10 @@ std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t 
         const auto reply = route->target->execute(command, {{"phy", parameters.bPhyIdentifier},
                                                             {"port", parameters.bPortIdentifier},
                                                             {"destination", destination}});
-        fill_status_fis(status.bStatusFIS, reply);
-        status.uDataBytes = reply.transferred;
+        if (returns_status_fis_) {
+            fill_status_fis(status.bStatusFIS, reply);
+            status.uDataBytes = reply.transferred;
+        }
         request.details["status"] = reply.status;
     }
     request.details["connection_status"] = status.bConnectionStatus;

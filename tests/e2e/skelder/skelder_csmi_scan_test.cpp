@@ -200,6 +200,24 @@ TEST(SkelderCsmiScan, FailedProbesSkipThePhyWithoutStoppingTheScan) {
               std::string::npos);
 }
 
+// IDENTIFY data of a command the drive failed are not taken: the drive is not listed.
+TEST(SkelderCsmiScan, ADriveThatFailsIdentifyIsNotListed) {
+    CsmiMachine machine;
+    machine.Drive(kCsmiDrive)["faults"] = {{{"command", 0xEC}, {"status", 0x51}, {"error", 4}}};
+    const auto quiet = Scan(machine.Json(), {});
+    EXPECT_EQ(quiet.exit_code, 0);
+    EXPECT_EQ(quiet.out.find("\\\\.\\SCSI2:0 #"), std::string::npos) << quiet.out;
+    EXPECT_NE(quiet.out.find("\\\\.\\SCSI2:1 #"), std::string::npos);
+
+    const auto verbose = Scan(machine.Json(), {"/v"});
+    EXPECT_NE(verbose.out.find("issue_stp_passthru: CMD=0xec device error. Status=0x51 "
+                               "Error=0x04\n\tCSMI:2:0 STP command FAILED"),
+              std::string::npos)
+        << verbose.out;
+    EXPECT_NE(verbose.out.find("Found 1 CSMI Controller(s) and 2 CSMI device(s)\n"),
+              std::string::npos);
+}
+
 // Each device line of the report, pasted into "/C:" in either form, updates its drive.
 TEST(SkelderCsmiScan, DeviceLinesReachTheirDrives) {
     const auto machine = fwu_test::default_machine();

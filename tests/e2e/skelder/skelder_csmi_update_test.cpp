@@ -189,6 +189,17 @@ TEST(SkelderCsmiUpdate, ADriveErrorInTheStatusFisFailsTheDownload) {
     EXPECT_EQ(result.drive_state(kCsmiDrive).at("activated"), 0);
 }
 
+TEST(SkelderCsmiUpdate, AStatusPartLeftZeroCountsAsSuccess) {
+    CsmiMachine machine;
+    machine.Controller()["returns_status_fis"] = false;
+    SkelderRun run;
+    const auto image = run.WriteImage("fw.LOD", kMiB);
+    const auto result = machine.Run(run, {R"(/C:\\.\SCSI2:0)", "/D:fw.LOD", "/e", "/a"});
+    EXPECT_EQ(result.exit_code, 0) << result.out;
+    EXPECT_EQ(result.drive_state(kCsmiDrive).at("sha256"), image.sha256);
+    EXPECT_EQ(result.drive_state(kCsmiDrive).at("activated"), 1);
+}
+
 // An open reject means the command never reached the drive.
 TEST(SkelderCsmiUpdate, AConnectionRejectFailsTheCommand) {
     CsmiMachine machine;

@@ -85,6 +85,7 @@ private:
     std::array<std::uint16_t, 2> csmi_revision_{};
     nlohmann::json config_;
     std::optional<std::uint8_t> reported_phys_; // bNumberOfPhys when it differs from the table
+    bool returns_status_fis_ = true;            // some drivers leave the STP status part zero
     std::vector<phy> phys_;
     std::vector<raid_set> raid_sets_;
     std::vector<request_fault> faults_;
