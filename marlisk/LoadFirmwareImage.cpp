@@ -47,6 +47,7 @@ bool CDravHDDUpdateApp::LoadFirmwareImage(const WCHAR* pszFirmwareFile, const ch
     }
     // The high part too, so a file of 4 GiB or more is never taken for a small one.
     DWORD dwSizeHigh = 0;
+    ::SetLastError(NO_ERROR); // a low part of FFFFFFFFh is an error only with an error code
     const DWORD dwSizeLow = ::GetFileSize(hFile, &dwSizeHigh);
     const ULONGLONG ullSize = (static_cast<ULONGLONG>(dwSizeHigh) << 32) | dwSizeLow;
     if (dwSizeLow == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) {

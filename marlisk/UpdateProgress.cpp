@@ -43,6 +43,8 @@ BOOL UpdateProgress::OnInitDialog() {
 
 void UpdateProgress::SetProgressPos(int nPos) {
     ::SendMessageW(m_ctrlProgress.m_hWnd, PBM_SETPOS, static_cast<WPARAM>(nPos), 0);
+    // The transfer runs without a message loop: paint the bar now rather than never.
+    ::UpdateWindow(m_ctrlProgress.m_hWnd);
 }
 
 UpdateProgress* ShowUpdateProgress(const WCHAR* pszModel, const WCHAR* pszCurrentVersion,
@@ -50,6 +52,7 @@ UpdateProgress* ShowUpdateProgress(const WCHAR* pszModel, const WCHAR* pszCurren
     auto* pProgress = new UpdateProgress(pszModel, pszCurrentVersion, pszNewVersion, nRangeTop);
     pProgress->Create(IDD_UPDATE_PROGRESS, nullptr);
     pProgress->ShowWindow(SW_SHOW);
+    ::UpdateWindow(pProgress->m_hWnd);
     pProgress->SetProgressPos(0);
     return pProgress;
 }
