@@ -220,3 +220,18 @@ TEST(marlisk_csmi, refused_connections_driver_failures_and_drive_errors_fail_the
         }
     }
 }
+
+TEST(marlisk_csmi, only_the_eight_drive_entries_the_block_holds_are_compared) {
+    for (const std::size_t others : {std::size_t{7}, std::size_t{8}}) {
+        marlisk_run m;
+        m.image("fw.bin", 512);
+        m.edit_machine([others](nlohmann::json& machine) {
+            nlohmann::json members(others, "scsi2-phy0-halvern");
+            members.push_back(kRaidDravoniDrive);
+            controller(machine)["raid_sets"] =
+                nlohmann::json::array({{{"index", 0}, {"raid_type", 0}, {"drives", members}}});
+        });
+        // The ninth member does not fit the 1152-byte block, so it cannot be found.
+        EXPECT_EQ(m.run({kTarget, "/d:fw.bin"}).exit_code, others == 7 ? 0 : 2) << others;
+    }
+}
