@@ -8,7 +8,7 @@ mkdir -p "$demo"
 cd "$demo"
 
 # A 1 MiB sample image: the size the default drive expects before it activates.
-yes "HALVERN SAMPLE FIRMWARE IMAGE 1.0.3 " | head -c 1048576 > fw.LOD
+head -c 1048576 < <(yes "HALVERN SAMPLE FIRMWARE IMAGE 1.0.3 ") > fw.LOD
 rm -f trace.jsonl
 
 echo "\$ skelder \\\\.\\PhysicalDrive0 /D:fw.LOD /s /v"
