@@ -58,6 +58,37 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
     return result;
 }
 
+// The Windows flavour's binaries when the suites run under Wine (docs/wine.md); unset
+// or empty: the host build's programs.
+std::filesystem::path wine_flavour_dir() {
+    const char* dir = std::getenv("FWU_TEST_WINE_FLAVOUR_DIR");
+    return dir != nullptr ? std::filesystem::path(dir) : std::filesystem::path();
+}
+
+bool is_windows_binary(const std::filesystem::path& program) {
+    return program.extension() == ".exe";
+}
+
+void replace_all(std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) {
+        return;
+    }
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// Output of a Windows binary as the host build would print it: "\r\n" read as "\n", and
+// the program's name as Wine shows it ("Z:\dir\x.exe") given as it was invoked.
+void as_host_output(std::string& text, const std::filesystem::path& program) {
+    replace_all(text, "\r\n", "\n");
+    std::string windows_name = "Z:" + std::filesystem::absolute(program).string();
+    for (auto& ch : windows_name) {
+        ch = ch == '/' ? '\\' : ch;
+    }
+    replace_all(text, windows_name, program.string());
+}
+
 } // namespace
 
 temp_dir::temp_dir() {
@@ -130,6 +161,10 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
     settings.insert(settings.end(), options.env.begin(), options.env.end());
 
     std::vector<std::string> argv_text = options.command_prefix;
+    const bool under_wine = argv_text.empty() && is_windows_binary(program);
+    if (under_wine) {
+        argv_text.push_back("wine");
+    }
     argv_text.push_back(program.string());
     argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
     auto environment = child_environment(settings);
@@ -203,6 +238,10 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (under_wine) {
+        as_host_output(result.out, program);
+        as_host_output(result.err, program);
+    }
 
     std::ifstream trace(trace_path);
     for (std::string line; std::getline(trace, line);) {
@@ -214,6 +253,9 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
 }
 
 std::filesystem::path program_path(std::string_view name) {
+    if (const auto flavour = wine_flavour_dir(); !flavour.empty()) {
+        return flavour / (std::string(name) + "_sim.exe");
+    }
 #ifdef FWU_SKELDER_EXE
     if (name == "skelder") {
         return FWU_SKELDER_EXE;

@@ -39,7 +39,9 @@ struct run_options {
     bool virtual_clock = true;
     std::filesystem::path working_dir; // empty: a fresh temporary directory
     std::vector<std::pair<std::string, std::string>> env;
-    // Put before the program, e.g. {"wine"} to run a Windows .exe (no trace then).
+    // Put before the program, e.g. {"wine"} to run a Windows .exe (no trace then). With
+    // no prefix, an .exe runs under Wine and its output reads as the host build's
+    // ("\r\n" as "\n", its name as given): see docs/wine.md.
     std::vector<std::string> command_prefix;
     std::chrono::milliseconds timeout{60'000};
 };
@@ -64,7 +66,8 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
                const run_options& options = {});
 
 // The built program of that name ("skelder", "marlisk", "norrixupdater"); empty when
-// this build has none.
+// this build has none. With FWU_TEST_WINE_FLAVOUR_DIR set, that folder's
+// <name>_sim.exe instead: the Windows flavour over the simulated machine, under Wine.
 std::filesystem::path program_path(std::string_view name);
 
 // The repository's examples/default-machine.json, parsed.

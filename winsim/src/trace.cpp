@@ -2,13 +2,29 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace winsim {
+namespace {
+
+#ifdef _WIN32
+// Binary: the trace's lines end in "\n" on every system.
+constexpr int open_flags = O_WRONLY | O_CREAT | O_APPEND | O_BINARY;
+using write_size = unsigned int;
+#else
+constexpr int open_flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+using write_size = std::size_t;
+#endif
+
+} // namespace
 
 trace::trace(const std::string& path) {
     if (!path.empty()) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        fd_ = ::open(path.c_str(), open_flags, 0644);
     }
 }
 
@@ -27,7 +43,8 @@ void trace::write(const nlohmann::json& record) {
         record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     std::size_t done = 0;
     while (done < line.size()) {
-        const auto put = ::write(fd_, line.data() + done, line.size() - done);
+        const auto put =
+            ::write(fd_, line.data() + done, static_cast<write_size>(line.size() - done));
         if (put <= 0) {
             return;
         }

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Marlisk's progress window for real: marlisk_sim.exe updates a slow simulated Dravoni
+# drive under Wine on a virtual X display, while marlisk_window_check.exe finds the dialog
+# and checks its texts, the bar's range and a position.
+# Usage: marlisk_window_under_xvfb.sh <flavour dir> <source dir> [picture.bmp]
+set -euo pipefail
+flavour_dir=$1
+source_dir=$2
+picture=${3:-}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/fwu-window-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# 24 blocks of 512 bytes at 400 ms a command: the transfer takes about ten seconds.
+head -c $((24 * 512)) /dev/urandom > KX20B002.enc
+python3 - "$source_dir/examples/default-machine.json" > machine.json <<'PY'
+import json, sys
+machine = json.load(open(sys.argv[1]))
+for drive in machine["drives"]:
+    if drive["id"] == "pd1-dravoni":
+        drive["command_time_ms"] = 400
+print(json.dumps(machine))
+PY
+dravoni='\\?\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
+
+export WINSIM_MACHINE=$work/machine.json WINSIM_TRACE=$work/trace.jsonl WINSIM_CLOCK=real
+export FWU_SIM_ANSWER_MESSAGES=1 WINEDEBUG=-all
+picture_arg=()
+if [ -n "$picture" ]; then
+  picture_arg=("$picture") # Wine reads /x/y as Z:\x\y
+fi
+xvfb-run -a -s "-screen 0 640x480x24" bash -c '
+  wine "$1/marlisk_sim.exe" "/t:$2" /D:KX20B002.enc &
+  updater=$!
+  shift 2
+  wine "$@"
+  check=$?
+  wait $updater
+  update=$?
+  echo "marlisk exit code $update, window check exit code $check"
+  [ $update -eq 0 ] && [ $check -eq 0 ]' _ "$flavour_dir" "$dravoni" \
+  "$flavour_dir/marlisk_window_check.exe" "DRAVONI KX2000" KX20B001 KX20B002 24 "${picture_arg[@]}"
