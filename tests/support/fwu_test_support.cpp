@@ -164,6 +164,12 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
     const bool under_wine = argv_text.empty() && is_windows_binary(program);
     if (under_wine) {
         argv_text.push_back("wine");
+        // One setting per test reaches the suites (FWU_TEST_WINE_FLAVOUR_DIR): the prefix
+        // that the wine_prefix case made is named here.
+        if (std::getenv("WINEPREFIX") == nullptr) {
+            settings.emplace_back("WINEPREFIX", FWU_WINE_PREFIX);
+        }
+        settings.emplace_back("WINEDEBUG", "-all");
     }
     argv_text.push_back(program.string());
     argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
