@@ -24,6 +24,12 @@ int CheckStorageAdapter(HANDLE hDisk) {
                            sizeof header, &dwReturned, nullptr)) {
         return 1;
     }
+    // A size no adapter descriptor comes near is a broken answer, not an allocation to try:
+    // 4 GiB would end a 32-bit process.
+    constexpr DWORD kLargestDescriptor = 0x10000;
+    if (header.Size > kLargestDescriptor) {
+        return 2;
+    }
     std::vector<BYTE> descriptor(std::max<DWORD>(header.Size, sizeof header));
     if (!::DeviceIoControl(hDisk, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
                            descriptor.data(), static_cast<DWORD>(descriptor.size()), &dwReturned,

@@ -99,6 +99,9 @@ csmi_controller::csmi_controller(const nlohmann::json& description, const drive_
     config_ = description.value("config", nlohmann::json::object());
     reported_phys_ = optional_field<std::uint8_t>(description, "number_of_phys");
     returns_status_fis_ = field<bool>(description, "returns_status_fis", true);
+    phy_noise_ = optional_field<std::uint32_t>(description, "phy_noise");
+    raid_drive_count_ = optional_field<std::uint8_t>(description, "raid_drive_count");
+    stp_data_bytes_ = optional_field<std::uint32_t>(description, "stp_data_bytes");
 
     for (const auto& item : description.value("phys", nlohmann::json::array())) {
         phy entry;
@@ -352,6 +355,17 @@ std::uint32_t csmi_controller::phy_info(std::uint8_t* buffer, std::uint32_t size
         out.bMaximumLinkRate = entry.maximum_rate;
         fill(out.Attached, entry.attached);
     }
+    if (phy_noise_) {
+        // xorshift32: the same noise for the same seed, so a failing case repeats.
+        std::uint32_t state = *phy_noise_ != 0 ? *phy_noise_ : 1;
+        auto* bytes = reinterpret_cast<std::uint8_t*>(&info);
+        for (std::size_t i = 0; i < sizeof info; ++i) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            bytes[i] = static_cast<std::uint8_t>(state);
+        }
+    }
     std::memcpy(buffer + sizeof(IOCTL_HEADER), &info, sizeof info);
     return CSMI_SAS_STATUS_SUCCESS;
 }
@@ -385,7 +399,7 @@ std::uint32_t csmi_controller::raid_config(std::uint8_t* buffer, std::uint32_t s
     std::memcpy(buffer + sizeof(IOCTL_HEADER), &index, sizeof index);
     buffer[offsetof(CSMI_SAS_RAID_CONFIG_BUFFER, Configuration.bRaidType)] = set->raid_type;
     buffer[offsetof(CSMI_SAS_RAID_CONFIG_BUFFER, Configuration.bDriveCount)] =
-        static_cast<std::uint8_t>(set->drives.size());
+        raid_drive_count_.value_or(static_cast<std::uint8_t>(set->drives.size()));
     const std::size_t room = (size - drives_at) / sizeof(CSMI_SAS_RAID_DRIVES);
     for (std::size_t i = 0; i < set->drives.size() && i < room; ++i) {
         const drive& member = *set->drives[i];

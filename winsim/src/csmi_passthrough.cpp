@@ -97,7 +97,7 @@ std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t 
                                                             {"destination", destination}});
         if (returns_status_fis_) {
             fill_status_fis(status.bStatusFIS, reply);
-            status.uDataBytes = reply.transferred;
+            status.uDataBytes = stp_data_bytes_.value_or(reply.transferred);
         }
         request.details["status"] = reply.status;
     }

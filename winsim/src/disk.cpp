@@ -45,6 +45,9 @@ disk::disk(const nlohmann::json& description, drive& target) : device(descriptio
     }
     sense_format_ = format == "fixed" ? sense_format::fixed : sense_format::descriptor;
     max_transfer_length_ = field<std::uint32_t>(description, "max_transfer_length", 0);
+    adapter_descriptor_size_ =
+        optional_field<std::uint32_t>(description, "adapter_descriptor_size");
+    reply_transfer_length_ = optional_field<std::uint32_t>(description, "reply_transfer_length");
     bus_type_ = bus_type_of(field<std::string>(description, "bus_type", "sata"));
     for (const auto& rule : description.value("scsi_faults", nlohmann::json::array())) {
         scsi_faults_.push_back({optional_field<std::uint8_t>(rule, "opcode"),
@@ -186,7 +189,7 @@ std::uint32_t disk::query_property(control_request& request) {
     } else {
         STORAGE_ADAPTER_DESCRIPTOR descriptor{};
         descriptor.Version = sizeof descriptor;
-        descriptor.Size = sizeof descriptor;
+        descriptor.Size = adapter_descriptor_size_.value_or(sizeof descriptor);
         descriptor.MaximumTransferLength =
             max_transfer_length_ != 0 ? max_transfer_length_ : 0x200000;
         descriptor.MaximumPhysicalPages = descriptor.MaximumTransferLength / 4096 + 1;

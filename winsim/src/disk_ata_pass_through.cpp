@@ -92,7 +92,8 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
             0, r.count_ext, r.lba_low_ext, r.lba_mid_ext, r.lba_high_ext, 0, 0, 0};
         std::memcpy(header.PreviousTaskFile, returned_previous, sizeof returned_previous);
     }
-    header.DataTransferLength = reply.transferred;
+    header.DataTransferLength =
+        length > 0 ? reply_transfer_length_.value_or(reply.transferred) : reply.transferred;
     auto* out_bytes = static_cast<std::uint8_t*>(request.out);
     std::memcpy(out_bytes, &header, header_size);
     request.returned = header_size;

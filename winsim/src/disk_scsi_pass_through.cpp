@@ -77,7 +77,8 @@ std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
     const auto result = run_scsi(cdb, direction, data);
 
     header.ScsiStatus = result.status;
-    header.DataTransferLength = result.transferred;
+    header.DataTransferLength =
+        length > 0 ? reply_transfer_length_.value_or(result.transferred) : result.transferred;
     const auto sense_length = static_cast<std::uint8_t>(
         std::min<std::size_t>(result.sense.size(), header.SenseInfoLength));
     header.SenseInfoLength = sense_length;

@@ -159,6 +159,7 @@ drive::drive(const nlohmann::json& description, drive_services services)
     scsi_product_ = optional_field<std::string>(scsi, "product");
     scsi_revision_ = optional_field<std::string>(scsi, "revision");
     scsi_serial_ = optional_field<std::string>(scsi, "serial");
+    serial_page_length_ = optional_field<std::uint16_t>(scsi, "serial_page_length");
 }
 
 const std::map<std::uint8_t, drive::handler>& drive::command_table() {

@@ -67,8 +67,10 @@ scsi_result inquiry(drive& target, std::span<const std::uint8_t> cdb, data_direc
         const auto serial = target.scsi_serial();
         page.assign(4 + serial.size(), 0);
         page[1] = 0x80;
-        page[2] = static_cast<std::uint8_t>(serial.size() >> 8);
-        page[3] = static_cast<std::uint8_t>(serial.size() & 0xFF);
+        const auto claimed =
+            target.serial_page_length().value_or(static_cast<std::uint16_t>(serial.size()));
+        page[2] = static_cast<std::uint8_t>(claimed >> 8);
+        page[3] = static_cast<std::uint8_t>(claimed & 0xFF);
         put_text(page, 4, serial.size(), serial);
     } else {
         return illegal(invalid_field_in_cdb, format);

@@ -86,6 +86,11 @@ private:
     nlohmann::json config_;
     std::optional<std::uint8_t> reported_phys_; // bNumberOfPhys when it differs from the table
     bool returns_status_fis_ = true;            // some drivers leave the STP status part zero
+    // Hostile drivers: a phy table of pseudo-random bytes (from this seed), a RAID drive
+    // count and an STP uDataBytes that differ from the truth.
+    std::optional<std::uint32_t> phy_noise_;
+    std::optional<std::uint8_t> raid_drive_count_;
+    std::optional<std::uint32_t> stp_data_bytes_;
     std::vector<phy> phys_;
     std::vector<raid_set> raid_sets_;
     std::vector<request_fault> faults_;

@@ -41,6 +41,10 @@ private:
     std::uint32_t max_transfer_length_ = 0; // 0: no limit
     std::uint8_t bus_type_ = 0x0B;          // BusTypeSata
     std::vector<scsi_fault> scsi_faults_;
+    // Hostile drivers: the adapter descriptor's Size, and the DataTransferLength a
+    // pass-through request is answered with, when they differ from the truth.
+    std::optional<std::uint32_t> adapter_descriptor_size_;
+    std::optional<std::uint32_t> reply_transfer_length_;
 };
 
 } // namespace winsim

@@ -64,6 +64,8 @@ public:
     std::string scsi_product() const;
     std::string scsi_revision() const;
     std::string scsi_serial() const;
+    // A page length the unit serial number page claims in place of the serial's own.
+    std::optional<std::uint16_t> serial_page_length() const { return serial_page_length_; }
 
     // The drive's part of the exit record.
     nlohmann::json exit_state() const;
@@ -98,6 +100,7 @@ private:
     std::optional<std::string> scsi_product_;
     std::optional<std::string> scsi_revision_;
     std::optional<std::string> scsi_serial_;
+    std::optional<std::uint16_t> serial_page_length_;
 
     // Download state: the image assembled so far and where the next segment goes.
     std::vector<std::uint8_t> microcode_;

@@ -1,0 +1,74 @@
+// The fault sweep: one program, route and download mode, a small image, and the k-th
+// download command failed with each kind of failure its route can meet, with and without
+// retries. The cases are data; one check judges every run from its trace.
+#pragma once
+
+#include <fwu_test_support.h>
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace hardening_test {
+
+// Where a failure is injected.
+enum class fault_site {
+    drive,      // the drive's own status and error (reaches the drive's trace)
+    scsi,       // a SCSI status for the ATA PASS-THROUGH block, before the drive
+    ioctl,      // a Windows error for the disk's control code that carried the command
+    controller, // a CSMI controller rule for the STP request
+};
+
+struct fault_kind {
+    std::string name;
+    fault_site site;
+    nlohmann::json rule; // the fields that make the failure ("status", "error", ...)
+    int exit_code;       // what the program's table gives for it
+};
+
+// One program, route and download mode.
+struct sweep_target {
+    std::string name;    // program_route_mode, as it shows in test names
+    std::string program; // "skelder", "norrixupdater", "marlisk"
+    std::vector<std::string> arguments;
+    std::string image_name;
+    std::size_t image_size = 0;
+    std::string drive;  // the drive's id in the machine
+    int subcommand = 0; // DOWNLOAD MICROCODE features of the download commands
+    int blocks_per_command = 0;
+    int commands = 0;       // download commands of one attempt
+    bool activates = false; // a separate activate command (0x0F) follows
+    // Arguments for one extra attempt (empty: the program has no retries), and for none.
+    std::vector<std::string> retry_arguments;
+    std::vector<std::string> no_retry_arguments;
+    // Environment; "$DIR" at the start of a value is the run's working directory.
+    std::vector<std::pair<std::string, std::string>> env;
+    std::vector<fault_kind> faults;
+};
+
+enum class retry_mode {
+    none,     // one attempt, the fault once
+    recovers, // one extra attempt, the fault once: the retry must succeed
+    persists, // one extra attempt, the fault on every command from k on
+};
+
+struct sweep_case {
+    const sweep_target* target;
+    const fault_kind* fault;
+    int k; // the failed command, from 1; commands + 1 is the activate command
+    retry_mode retries;
+};
+
+void PrintTo(const sweep_case& c, std::ostream* os);
+std::string case_name(const sweep_case& c);
+
+// Every case of the targets: each fault kind, each command index, each retry mode the
+// program offers (the activate command without retries only).
+std::vector<sweep_case> sweep_cases(const std::vector<sweep_target>& targets);
+
+// Runs a case and checks exit code, assembled image, restart offsets and activation.
+void run_and_check(const sweep_case& c);
+
+} // namespace hardening_test

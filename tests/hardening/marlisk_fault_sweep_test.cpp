@@ -1,0 +1,61 @@
+// Marlisk's fault sweep: ATA pass-through (/t:) and CSMI (/c:), a four-block image at one
+// block a command; /r:0 for no retry, /r:1 for one.
+#include "fault_sweep.h"
+
+#include <gtest/gtest.h>
+
+namespace hardening_test {
+namespace {
+
+const std::string kDravoniPath = "\\\\?\\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#"
+                                 "{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+
+std::vector<sweep_target> marlisk_targets() {
+    const fault_kind abort{
+        "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 5};
+    const fault_kind idnf{"drive_idnf", fault_site::drive, {{"status", 0x51}, {"error", 0x10}}, 5};
+
+    sweep_target ata;
+    ata.name = "marlisk_ata_offsets";
+    ata.program = "marlisk";
+    ata.arguments = {"/t:" + kDravoniPath, "/d:fw.bin"};
+    ata.image_name = "fw.bin";
+    ata.image_size = 4 * 512;
+    ata.drive = "pd1-dravoni";
+    ata.subcommand = 0x0E;
+    ata.blocks_per_command = 1;
+    ata.commands = 4;
+    ata.retry_arguments = {"/r:1"};
+    ata.no_retry_arguments = {"/r:0"};
+    // Each run keeps its named mutexes to itself, so cases may run side by side.
+    ata.env = {{"WINSIM_MUTEX_DIR", "$DIR/mutexes"}};
+    ata.faults = {abort, idnf, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 5}};
+
+    sweep_target csmi = ata;
+    csmi.name = "marlisk_csmi_offsets";
+    csmi.arguments = {"/c:1,0000000500000001", "/d:fw.bin"};
+    csmi.drive = "scsi2-phy1-dravoni";
+    csmi.faults = {abort,
+                   idnf,
+                   {"ioctl_error", fault_site::controller, {{"error", 1117}}, 5},
+                   {"return_code", fault_site::controller, {{"return_code", 1}}, 5},
+                   {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 5}};
+    return {ata, csmi};
+}
+
+const std::vector<sweep_target>& targets() {
+    static const auto made = marlisk_targets();
+    return made;
+}
+
+class MarliskFaultSweep : public testing::TestWithParam<sweep_case> {};
+
+TEST_P(MarliskFaultSweep, FailsWithTheTableCodeAndNeverClaimsAPartialImage) {
+    run_and_check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MarliskFaultSweep, testing::ValuesIn(sweep_cases(targets())),
+                         [](const auto& param_info) { return case_name(param_info.param); });
+
+} // namespace
+} // namespace hardening_test

@@ -1,0 +1,56 @@
+// NorrixUpdater's fault sweep: the SATA bus (/T:, 126 blocks a command) and the CSMI bus
+// (/C:, 5 blocks a command), four commands each. The program makes no retries.
+#include "fault_sweep.h"
+
+#include <gtest/gtest.h>
+
+namespace hardening_test {
+namespace {
+
+std::vector<sweep_target> norrix_targets() {
+    const fault_kind abort{
+        "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 4};
+    const fault_kind idnf{"drive_idnf", fault_site::drive, {{"status", 0x51}, {"error", 0x10}}, 5};
+
+    sweep_target sata;
+    sata.name = "norrix_sata_offsets";
+    sata.program = "norrixupdater";
+    sata.arguments = {R"(/T:\\.\PhysicalDrive2)", "/D:fw.bin"};
+    sata.image_name = "fw.bin";
+    sata.image_size = 4 * 126 * 512;
+    sata.drive = "pd2-norrix";
+    sata.subcommand = 0x0E;
+    sata.blocks_per_command = 126;
+    sata.commands = 4;
+    sata.faults = {abort, idnf, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 1}};
+
+    sweep_target csmi = sata;
+    csmi.name = "norrix_csmi_offsets";
+    csmi.arguments = {"/C:2,0000000500000002", "/D:fw.bin"};
+    csmi.image_size = 4 * 5 * 512;
+    csmi.drive = "scsi2-phy2-norrix";
+    csmi.blocks_per_command = 5;
+    csmi.faults = {abort,
+                   idnf,
+                   {"ioctl_error", fault_site::controller, {{"error", 1117}}, 1},
+                   {"return_code", fault_site::controller, {{"return_code", 1}}, 1},
+                   {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 1}};
+    return {sata, csmi};
+}
+
+const std::vector<sweep_target>& targets() {
+    static const auto made = norrix_targets();
+    return made;
+}
+
+class NorrixFaultSweep : public testing::TestWithParam<sweep_case> {};
+
+TEST_P(NorrixFaultSweep, FailsWithTheTableCodeAndNeverClaimsAPartialImage) {
+    run_and_check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NorrixFaultSweep, testing::ValuesIn(sweep_cases(targets())),
+                         [](const auto& param_info) { return case_name(param_info.param); });
+
+} // namespace
+} // namespace hardening_test

@@ -1,0 +1,94 @@
+// Skelder's fault sweep: SCSI, ATA and CSMI routes; whole-image, segmented and deferred
+// downloads of four blocks (one block a command with /g 1); /r 1 for the retries.
+#include "fault_sweep.h"
+
+#include <gtest/gtest.h>
+
+namespace hardening_test {
+namespace {
+
+constexpr std::size_t kImageSize = 4 * 512;
+
+const fault_kind kDriveAbort{
+    "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 1};
+
+std::vector<fault_kind> route_faults(const std::string& route) {
+    if (route == "scsi") {
+        return {kDriveAbort,
+                {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 1},
+                {"scsi_busy", fault_site::scsi, {{"scsi_status", 0x08}}, 1},
+                {"scsi_task_aborted", fault_site::scsi, {{"scsi_status", 0x40}}, 1},
+                {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10}};
+    }
+    if (route == "ata") {
+        return {kDriveAbort,
+                {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 5},
+                {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10}};
+    }
+    return {kDriveAbort,
+            {"ioctl_error", fault_site::controller, {{"error", 1117}}, 10},
+            {"return_code", fault_site::controller, {{"return_code", 1}}, 10},
+            {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 10}};
+}
+
+std::vector<sweep_target> skelder_targets() {
+    struct route {
+        const char* name;
+        const char* device;
+        const char* drive;
+    };
+    const route routes[] = {{"scsi", R"(\\.\PhysicalDrive0)", "pd0-halvern"},
+                            {"ata", R"(/T:\\.\PhysicalDrive0)", "pd0-halvern"},
+                            {"csmi", R"(/C:\\.\SCSI2:0)", "scsi2-phy0-halvern"}};
+    std::vector<sweep_target> targets;
+    for (const auto& r : routes) {
+        sweep_target base;
+        base.program = "skelder";
+        base.image_name = "fw.LOD";
+        base.image_size = kImageSize;
+        base.drive = r.drive;
+        base.retry_arguments = {"/r", "1"};
+        base.faults = route_faults(r.name);
+
+        sweep_target whole = base;
+        whole.name = std::string("skelder_") + r.name + "_whole";
+        whole.arguments = {r.device, "/D:fw.LOD"};
+        whole.subcommand = 0x07;
+        whole.blocks_per_command = 4;
+        whole.commands = 1;
+        targets.push_back(whole);
+
+        sweep_target segmented = base;
+        segmented.name = std::string("skelder_") + r.name + "_segmented";
+        segmented.arguments = {r.device, "/D:fw.LOD", "/s", "/g", "1"};
+        segmented.subcommand = 0x03;
+        segmented.blocks_per_command = 1;
+        segmented.commands = 4;
+        targets.push_back(segmented);
+
+        sweep_target deferred = segmented;
+        deferred.name = std::string("skelder_") + r.name + "_deferred";
+        deferred.arguments = {r.device, "/D:fw.LOD", "/e", "/a", "/g", "1"};
+        deferred.subcommand = 0x0E;
+        deferred.activates = true;
+        targets.push_back(deferred);
+    }
+    return targets;
+}
+
+const std::vector<sweep_target>& targets() {
+    static const auto made = skelder_targets();
+    return made;
+}
+
+class SkelderFaultSweep : public testing::TestWithParam<sweep_case> {};
+
+TEST_P(SkelderFaultSweep, FailsWithTheTableCodeAndNeverClaimsAPartialImage) {
+    run_and_check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SkelderFaultSweep, testing::ValuesIn(sweep_cases(targets())),
+                         [](const auto& param_info) { return case_name(param_info.param); });
+
+} // namespace
+} // namespace hardening_test
