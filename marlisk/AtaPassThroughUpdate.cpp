@@ -84,7 +84,8 @@ int CDravHDDUpdateApp::UpdateByAtaPassThrough(const WCHAR* pszNewFwRevision,
             WriteLog("GetLastError() = %d(0x%08X)\n", static_cast<int>(dwError), dwError);
             return false;
         }
-        if ((ata.CurrentTaskFile[6] & 0x01) != 0) {
+        // ERR, or BSY: a drive still busy did not complete the command.
+        if ((ata.CurrentTaskFile[6] & 0x81) != 0) {
             m_nExitCode = EXIT_TRANSFER_FAILED;
             WriteLog(bFinalChunk ? "### ERROR!! <DeviceIoControl() status error(2)> ###\n"
                                  : "### ERROR!! <DeviceIoControl() status error(1)> ###\n");

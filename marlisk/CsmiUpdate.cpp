@@ -74,7 +74,7 @@ int CDravHDDUpdateApp::UpdateByCsmi(const WCHAR* pszFirmwareFile, const WCHAR* p
 
     // One command; false (with the exit code and lines set) when it failed. A command counts
     // only when the call succeeded, the connection was accepted, the driver reported success
-    // and the drive's status has no ERR.
+    // and the drive's status has neither ERR nor BSY (a busy drive did not complete it).
     auto sendBlock = [&](DWORD i) {
         FillStpDownloadBlock(stp, bPort, m_ullSasAddress, image.Block(i), i);
         if (!SendCsmiRequest(hController, stp)) {
@@ -103,7 +103,7 @@ int CDravHDDUpdateApp::UpdateByCsmi(const WCHAR* pszFirmwareFile, const WCHAR* p
             WriteLog("ReturnCode = 0x%08X\n", uReturnCode);
             return false;
         }
-        if ((bDriveStatus & 0x01) != 0) {
+        if ((bDriveStatus & 0x81) != 0) {
             m_nExitCode = EXIT_TRANSFER_FAILED;
             WriteLog("### ERROR!! <DeviceIoControl() status error(1)> ###\n");
             WriteLog("bStatusFIS[2] = 0x%02X\n", bDriveStatus);

@@ -128,7 +128,9 @@ nlohmann::json machine_with_fault(const sweep_case& c) {
     const sweep_target& target = *c.target;
     auto machine = target_machine(target);
     auto rule = c.fault->rule;
-    rule["times"] = c.retries == retry_mode::persists ? kEveryTime : 1;
+    if (!rule.contains("times")) {
+        rule["times"] = c.retries == retry_mode::persists ? kEveryTime : 1;
+    }
     switch (c.fault->site) {
     case fault_site::drive:
         rule["command"] = kDownloadMicrocode;
@@ -174,7 +176,14 @@ std::vector<int> expected_offsets(const sweep_case& c) {
     const bool reaches = c.fault->site == fault_site::drive;
     const int reached = std::min(reaches ? c.k : c.k - 1, c.target->commands);
     std::vector<int> offsets(whole.begin(), whole.begin() + reached);
-    if (c.retries == retry_mode::recovers) {
+    if (c.fault->resubmissions > 0) {
+        // The same command again, then the rest when the drive came through.
+        offsets.insert(offsets.end(), static_cast<std::size_t>(c.fault->resubmissions),
+                       whole.at(static_cast<std::size_t>(c.k - 1)));
+        if (c.fault->exit_code == 0) {
+            offsets.insert(offsets.end(), whole.begin() + c.k, whole.end());
+        }
+    } else if (c.retries == retry_mode::recovers) {
         offsets.insert(offsets.end(), whole.begin(), whole.end());
     } else if (c.retries == retry_mode::persists && reaches && c.k <= c.target->commands) {
         offsets.push_back(0);

@@ -26,6 +26,9 @@ struct fault_kind {
     fault_site site;
     nlohmann::json rule; // the fields that make the failure ("status", "error", ...)
     int exit_code;       // what the program's table gives for it
+    // How often the program sends the failed command again before it goes on or gives up
+    // (a drive still busy is asked again on some routes).
+    int resubmissions = 0;
 };
 
 // One program, route and download mode.

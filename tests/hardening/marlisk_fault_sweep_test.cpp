@@ -14,6 +14,7 @@ std::vector<sweep_target> marlisk_targets() {
     const fault_kind abort{
         "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 5};
     const fault_kind idnf{"drive_idnf", fault_site::drive, {{"status", 0x51}, {"error", 0x10}}, 5};
+    const fault_kind busy{"drive_busy", fault_site::drive, {{"status", 0x80}, {"error", 0}}, 5};
 
     sweep_target ata;
     ata.name = "marlisk_ata_offsets";
@@ -29,7 +30,7 @@ std::vector<sweep_target> marlisk_targets() {
     ata.no_retry_arguments = {"/r:0"};
     // Each run keeps its named mutexes to itself, so cases may run side by side.
     ata.env = {{"WINSIM_MUTEX_DIR", "$DIR/mutexes"}};
-    ata.faults = {abort, idnf, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 5}};
+    ata.faults = {abort, idnf, busy, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 5}};
 
     sweep_target csmi = ata;
     csmi.name = "marlisk_csmi_offsets";
@@ -37,6 +38,7 @@ std::vector<sweep_target> marlisk_targets() {
     csmi.drive = "scsi2-phy1-dravoni";
     csmi.faults = {abort,
                    idnf,
+                   busy,
                    {"ioctl_error", fault_site::controller, {{"error", 1117}}, 5},
                    {"return_code", fault_site::controller, {{"return_code", 1}}, 5},
                    {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 5}};

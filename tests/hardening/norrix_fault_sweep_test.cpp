@@ -22,7 +22,19 @@ std::vector<sweep_target> norrix_targets() {
     sata.subcommand = 0x0E;
     sata.blocks_per_command = 126;
     sata.commands = 4;
-    sata.faults = {abort, idnf, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 1}};
+    // The SATA bus asks a busy drive again, 1,001 times in all.
+    const fault_kind busy_once{
+        "drive_busy_once", fault_site::drive, {{"status", 0x80}, {"error", 0}}, 0, 1};
+    const fault_kind busy_always{"drive_busy_1001_times",
+                                 fault_site::drive,
+                                 {{"status", 0x80}, {"error", 0}, {"times", 1001}},
+                                 5,
+                                 1000};
+    sata.faults = {abort,
+                   idnf,
+                   busy_once,
+                   busy_always,
+                   {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 1}};
 
     sweep_target csmi = sata;
     csmi.name = "norrix_csmi_offsets";
@@ -32,6 +44,7 @@ std::vector<sweep_target> norrix_targets() {
     csmi.blocks_per_command = 5;
     csmi.faults = {abort,
                    idnf,
+                   {"drive_busy", fault_site::drive, {{"status", 0x80}, {"error", 0}}, 5},
                    {"ioctl_error", fault_site::controller, {{"error", 1117}}, 1},
                    {"return_code", fault_site::controller, {{"return_code", 1}}, 1},
                    {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 1}};

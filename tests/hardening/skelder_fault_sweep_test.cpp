@@ -11,21 +11,30 @@ constexpr std::size_t kImageSize = 4 * 512;
 
 const fault_kind kDriveAbort{
     "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 1};
+// BSY without ERR: the drive did not complete the command.
+const fault_kind kDriveBusy{"drive_busy", fault_site::drive, {{"status", 0x80}, {"error", 0}}, 1};
 
 std::vector<fault_kind> route_faults(const std::string& route) {
     if (route == "scsi") {
         return {kDriveAbort,
+                kDriveBusy,
                 {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 1},
                 {"scsi_busy", fault_site::scsi, {{"scsi_status", 0x08}}, 1},
+                {"scsi_reservation_conflict", fault_site::scsi, {{"scsi_status", 0x18}}, 1},
+                {"scsi_task_set_full", fault_site::scsi, {{"scsi_status", 0x28}}, 1},
                 {"scsi_task_aborted", fault_site::scsi, {{"scsi_status", 0x40}}, 1},
-                {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10}};
+                {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10},
+                {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9}};
     }
     if (route == "ata") {
         return {kDriveAbort,
+                kDriveBusy,
                 {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 5},
-                {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10}};
+                {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10},
+                {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9}};
     }
     return {kDriveAbort,
+            kDriveBusy,
             {"ioctl_error", fault_site::controller, {{"error", 1117}}, 10},
             {"return_code", fault_site::controller, {{"return_code", 1}}, 10},
             {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 10}};
