@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine format clean
+.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine lint format clean
 
 all: host
 
@@ -34,6 +34,10 @@ test-asan: host-asan
 	ctest --test-dir build/host-asan $(CTEST_FLAGS) -LE wine
 
 test: test-host test-asan
+
+# clang-tidy and cppcheck on the programs' code (docs/static-analysis.md).
+lint: host
+	JOBS=$(JOBS) ./scripts/static-analysis.sh build/host
 
 format:
 	find winapi winsim csmi appframe skelder marlisk norrixupdater tests bench \

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# clang-tidy (checks in .clang-tidy) and cppcheck on the programs' code (the three programs,
+# the application frame and the CSMI layouts), tests left out,
+# from a host build's compile commands. Any finding fails the run; the checks left out and
+# the findings kept are explained in docs/static-analysis.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=${1:-build/host}
+jobs=${JOBS:-$(nproc)}
+dirs='skelder|marlisk|norrixupdater|appframe|csmi'
+
+echo "clang-tidy:"
+run-clang-tidy -p "$build" -j "$jobs" -quiet \
+  "^$root/($dirs)/(?!(.*/)?tests/).*\.cpp$" >"$build/clang-tidy.log" 2>&1 || {
+  grep -E "(warning|error):" "$build/clang-tidy.log" | sed 's/\x1b\[[0-9;]*m//g' | sort -u
+  echo "clang-tidy: findings above (full output: $build/clang-tidy.log)" >&2
+  exit 1
+}
+echo "  no findings"
+
+echo "cppcheck:"
+ignored=()
+while IFS= read -r dir; do
+  ignored+=("-i$root/$dir/")
+done < <(find skelder marlisk norrixupdater appframe csmi -type d -name tests)
+filters=()
+for dir in ${dirs//|/ }; do
+  filters+=("--file-filter=$root/$dir/*")
+done
+cppcheck --project="$build/compile_commands.json" "${filters[@]}" "${ignored[@]}" \
+  --enable=warning,performance,portability --inline-suppr --quiet \
+  --suppressions-list=scripts/cppcheck-suppressions.txt --error-exitcode=1 \
+  --template='{file}:{line}: {severity}: {id}: {message}'
+echo "  no findings"
