@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ g++-multilib libgtest-dev libgmock-dev googletest
           nlohmann-json3-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386
-          clang-format clang-tidy cppcheck)
+          clang-format clang-tidy cppcheck python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
