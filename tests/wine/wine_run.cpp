@@ -39,4 +39,26 @@ std::string comparable(std::string text, std::string_view usage_prefix) {
     return result;
 }
 
+void PrintTo(const no_disk_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string case_name(const testing::TestParamInfo<no_disk_case>& info) {
+    return std::string(info.param.name);
+}
+
+void expect_same_as_host(const std::filesystem::path& exe, const std::filesystem::path& host,
+                         const no_disk_case& c) {
+    ASSERT_TRUE(std::filesystem::exists(exe)) << exe << " is not built";
+    fwu_test::run_options host_options;
+    host_options.machine_json = R"({"disks": [], "controllers": []})";
+    const auto on_host = fwu_test::run(host, c.arguments, host_options);
+    const auto under_wine = run_under_wine(exe, c.arguments);
+
+    ASSERT_FALSE(under_wine.timed_out);
+    EXPECT_EQ(on_host.exit_code, c.expected_exit);
+    EXPECT_EQ(under_wine.exit_code, c.expected_exit);
+    EXPECT_EQ(comparable(under_wine.out, "Usage: "), comparable(on_host.out, "Usage: "));
+}
+
 } // namespace fwu_wine
