@@ -20,13 +20,15 @@ run-clang-tidy -p "$build" -j "$jobs" -quiet \
 echo "  no findings"
 
 echo "cppcheck:"
+# cppcheck names a file relative to the working directory when it lies below it (a build in
+# the source tree) and absolute otherwise, so every filter comes in both forms.
 ignored=()
 while IFS= read -r dir; do
-  ignored+=("-i$root/$dir/")
+  ignored+=("-i$root/$dir/" "-i$dir/")
 done < <(find skelder marlisk norrixupdater appframe csmi -type d -name tests)
 filters=()
 for dir in ${dirs//|/ }; do
-  filters+=("--file-filter=$root/$dir/*")
+  filters+=("--file-filter=$root/$dir/*" "--file-filter=$dir/*")
 done
 cppcheck --project="$build/compile_commands.json" "${filters[@]}" "${ignored[@]}" \
   --enable=warning,performance,portability --inline-suppr --quiet \
