@@ -4,6 +4,7 @@
 #include "host_path.h"
 
 #include <winsim/api.h>
+#include <winsim/file_reads.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -174,6 +175,7 @@ extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBy
     if (lpNumberOfBytesRead != nullptr) {
         *lpNumberOfBytesRead = total;
     }
+    winsim::note_file_read(lpBuffer, total);
     return TRUE;
 }
 

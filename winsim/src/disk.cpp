@@ -2,6 +2,8 @@
 // IDENTIFY and storage properties. The pass-through codes live in their own files.
 #include <winsim/disk.h>
 
+#include <winsim/file_reads.h>
+
 #include <windows.h>
 #include <ntddscsi.h>
 #include <winioctl.h>
@@ -95,6 +97,18 @@ scsi_result disk::run_scsi(std::span<const std::uint8_t> cdb, data_direction dir
         return {*injected, {}, 0};
     }
     return execute_scsi(drive_, cdb, direction, data, sense_format_);
+}
+
+void disk::record_data_placement(control_request& request, const void* data) {
+    // Without noted reads (a build whose file reads bypass the stand-in) there is no answer.
+    if (!file_reads_noted()) {
+        return;
+    }
+    const auto offset = offset_in_file_read(data);
+    request.details["data_in_image"] = offset.has_value();
+    if (offset) {
+        request.details["data_image_offset"] = *offset;
+    }
 }
 
 std::uint32_t disk::get_address(control_request& request) {

@@ -49,6 +49,9 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
             return ERROR_INVALID_PARAMETER;
         }
         data = std::span(static_cast<std::uint8_t*>(header.DataBuffer), length);
+        if (out) {
+            record_data_placement(request, header.DataBuffer);
+        }
     } else if (length > 0) {
         ATA_PASS_THROUGH_EX buffered{};
         std::memcpy(&buffered, request.in, header_size);

@@ -58,6 +58,9 @@ std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
             return ERROR_INVALID_PARAMETER;
         }
         data = std::span(static_cast<std::uint8_t*>(header.DataBuffer), length);
+        if (direction == data_direction::out) {
+            record_data_placement(request, header.DataBuffer);
+        }
     } else if (length > 0) {
         SCSI_PASS_THROUGH buffered{};
         std::memcpy(&buffered, request.in, header_size);

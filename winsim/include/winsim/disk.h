@@ -30,6 +30,9 @@ private:
     std::uint32_t ata_pass_through(control_request& request, bool direct);
     std::uint32_t smart_receive(control_request& request);
     std::uint32_t query_property(control_request& request);
+    // For a direct request that sends data: whether its buffer lies in a buffer the process
+    // read a file into, and where (trace keys "data_in_image" and "data_image_offset").
+    static void record_data_placement(control_request& request, const void* data);
 
     // The SCSI command with injected SCSI statuses applied.
     scsi_result run_scsi(std::span<const std::uint8_t> cdb, data_direction direction,
