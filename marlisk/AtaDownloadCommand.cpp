@@ -18,3 +18,18 @@ void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWOR
     ata.CurrentTaskFile[5] = 0x00;
     ata.CurrentTaskFile[6] = ATA_DOWNLOAD_MICROCODE;
 }
+
+AtaBlockResult SendAtaDownloadBlock(HANDLE hDisk, ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock,
+                                    DWORD dwBlockOffset) {
+    FillAtaDownloadBlock(ata, pBlock, dwBlockOffset);
+    DWORD dwReturned = 0;
+    if (!::DeviceIoControl(hDisk, IOCTL_ATA_PASS_THROUGH_DIRECT, &ata, sizeof ata, &ata, sizeof ata,
+                           &dwReturned, nullptr)) {
+        return AtaBlockResult::CallFailed;
+    }
+    // ERR, or BSY: a drive still busy did not complete the command.
+    if ((ata.CurrentTaskFile[6] & 0x81) != 0) {
+        return AtaBlockResult::DriveFailed;
+    }
+    return AtaBlockResult::Sent;
+}

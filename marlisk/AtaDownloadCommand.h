@@ -10,3 +10,13 @@ constexpr BYTE DOWNLOAD_OFFSETS_SAVE = 0x0E;
 constexpr ULONG kCommandTimeoutSeconds = 60;
 
 void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWORD dwBlockOffset);
+
+enum class AtaBlockResult {
+    Sent,
+    CallFailed, // DeviceIoControl failed; the thread's last error tells why
+    DriveFailed // the status register has ERR or BSY (ata holds the returned registers)
+};
+
+// Fills ata for the block and sends it with IOCTL_ATA_PASS_THROUGH_DIRECT, the block in place.
+AtaBlockResult SendAtaDownloadBlock(HANDLE hDisk, ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock,
+                                    DWORD dwBlockOffset);

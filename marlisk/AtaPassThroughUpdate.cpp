@@ -73,10 +73,8 @@ int CDravHDDUpdateApp::UpdateByAtaPassThrough(const WCHAR* pszNewFwRevision,
     // One command; false (with the exit code and lines set) when it failed. The final
     // partial chunk is padded to a whole block at offset n and logged with "(2)".
     auto sendBlock = [&](DWORD i, bool bFinalChunk) {
-        FillAtaDownloadBlock(ata, image.Block(i), i);
-        DWORD dwReturned = 0;
-        if (!::DeviceIoControl(hDisk, IOCTL_ATA_PASS_THROUGH_DIRECT, &ata, sizeof ata, &ata,
-                               sizeof ata, &dwReturned, nullptr)) {
+        const AtaBlockResult result = SendAtaDownloadBlock(hDisk, ata, image.Block(i), i);
+        if (result == AtaBlockResult::CallFailed) {
             const DWORD dwError = ::GetLastError();
             m_nExitCode = EXIT_TRANSFER_FAILED;
             WriteLog(bFinalChunk ? "### ERROR!! <DeviceIoControl() Transfer error(2)> ###\n"
@@ -84,8 +82,7 @@ int CDravHDDUpdateApp::UpdateByAtaPassThrough(const WCHAR* pszNewFwRevision,
             WriteLog("GetLastError() = %d(0x%08X)\n", static_cast<int>(dwError), dwError);
             return false;
         }
-        // ERR, or BSY: a drive still busy did not complete the command.
-        if ((ata.CurrentTaskFile[6] & 0x81) != 0) {
+        if (result == AtaBlockResult::DriveFailed) {
             m_nExitCode = EXIT_TRANSFER_FAILED;
             WriteLog(bFinalChunk ? "### ERROR!! <DeviceIoControl() status error(2)> ###\n"
                                  : "### ERROR!! <DeviceIoControl() status error(1)> ###\n");

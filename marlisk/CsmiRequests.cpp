@@ -114,3 +114,37 @@ BOOL SendCsmiRequest(HANDLE hController, CGlobalBlock& block) {
     return ::DeviceIoControl(hController, IOCTL_SCSI_MINIPORT, block.Data(), block.Size(),
                              block.Data(), block.Size(), &dwReturned, nullptr);
 }
+
+BYTE StpConnectionStatus(const CGlobalBlock& block) {
+    return block.Data()[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bConnectionStatus)];
+}
+
+ULONG CsmiReturnCode(const CGlobalBlock& block) {
+    ULONG uReturnCode = 0;
+    std::memcpy(&uReturnCode, block.Data() + offsetof(IOCTL_HEADER, ReturnCode),
+                sizeof uReturnCode);
+    return uReturnCode;
+}
+
+BYTE StpDriveStatus(const CGlobalBlock& block) {
+    return block.Data()[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + 2];
+}
+
+StpBlockResult SendStpDownloadBlock(HANDLE hController, CGlobalBlock& block, BYTE bPort,
+                                    ULONGLONG ullSasAddress, const BYTE* pBlock,
+                                    DWORD dwBlockOffset) {
+    FillStpDownloadBlock(block, bPort, ullSasAddress, pBlock, dwBlockOffset);
+    if (!SendCsmiRequest(hController, block)) {
+        return StpBlockResult::CallFailed;
+    }
+    if (StpConnectionStatus(block) != 0) {
+        return StpBlockResult::NotConnected;
+    }
+    if (CsmiReturnCode(block) != CSMI_SAS_STATUS_SUCCESS) {
+        return StpBlockResult::DriverFailed;
+    }
+    if ((StpDriveStatus(block) & 0x81) != 0) {
+        return StpBlockResult::DriveFailed;
+    }
+    return StpBlockResult::Sent;
+}

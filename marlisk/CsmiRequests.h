@@ -47,3 +47,23 @@ void FillStpDownloadBlock(CGlobalBlock& block, BYTE bPort, ULONGLONG ullSasAddre
 
 // Sends the block to the controller with IOCTL_SCSI_MINIPORT, in and out in the same buffer.
 BOOL SendCsmiRequest(HANDLE hController, CGlobalBlock& block);
+
+// What the controller answered to an STP pass-through block.
+BYTE StpConnectionStatus(const CGlobalBlock& block);
+ULONG CsmiReturnCode(const CGlobalBlock& block);
+BYTE StpDriveStatus(const CGlobalBlock& block); // status register of the returned FIS
+
+enum class StpBlockResult {
+    Sent,
+    CallFailed,   // DeviceIoControl failed; the thread's last error tells why
+    NotConnected, // bConnectionStatus is not 0
+    DriverFailed, // the header's ReturnCode is not success
+    DriveFailed   // the drive's status has ERR or BSY
+};
+
+// Fills the block for one image block and sends it. A command counts only when the call
+// succeeded, the connection was accepted, the driver reported success and the drive's status
+// has neither ERR nor BSY (a busy drive did not complete it).
+StpBlockResult SendStpDownloadBlock(HANDLE hController, CGlobalBlock& block, BYTE bPort,
+                                    ULONGLONG ullSasAddress, const BYTE* pBlock,
+                                    DWORD dwBlockOffset);

@@ -72,44 +72,30 @@ int CDravHDDUpdateApp::UpdateByCsmi(const WCHAR* pszFirmwareFile, const WCHAR* p
         Widen(szModel).c_str(), Widen(szFwRevision).c_str(), pszNewFwRevision, static_cast<int>(n));
     const BYTE bPort = static_cast<BYTE>(m_nCsmiPort & 0xFF);
 
-    // One command; false (with the exit code and lines set) when it failed. A command counts
-    // only when the call succeeded, the connection was accepted, the driver reported success
-    // and the drive's status has neither ERR nor BSY (a busy drive did not complete it).
+    // One command; false (with the exit code and lines set) when it failed.
     auto sendBlock = [&](DWORD i) {
-        FillStpDownloadBlock(stp, bPort, m_ullSasAddress, image.Block(i), i);
-        if (!SendCsmiRequest(hController, stp)) {
+        const StpBlockResult result =
+            SendStpDownloadBlock(hController, stp, bPort, m_ullSasAddress, image.Block(i), i);
+        if (result == StpBlockResult::CallFailed) {
             const DWORD dwError = ::GetLastError();
             m_nExitCode = EXIT_TRANSFER_FAILED;
             WriteLog("### ERROR!! <DeviceIoControl() Transfer error(1)> ###\n");
             WriteLog("GetLastError() = %d(0x%08X)\n", static_cast<int>(dwError), dwError);
             return false;
         }
-        const BYTE* pData = stp.Data();
-        const BYTE bConnection =
-            pData[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bConnectionStatus)];
-        ULONG uReturnCode = 0;
-        std::memcpy(&uReturnCode, pData + offsetof(IOCTL_HEADER, ReturnCode), sizeof uReturnCode);
-        const BYTE bDriveStatus =
-            pData[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + 2];
-        if (bConnection != 0) {
-            m_nExitCode = EXIT_TRANSFER_FAILED;
-            WriteLog("### ERROR!! <DeviceIoControl() status error(1)> ###\n");
-            WriteLog("bConnectionStatus = 0x%02X\n", bConnection);
-            return false;
+        if (result == StpBlockResult::Sent) {
+            return true;
         }
-        if (uReturnCode != CSMI_SAS_STATUS_SUCCESS) {
-            m_nExitCode = EXIT_TRANSFER_FAILED;
-            WriteLog("### ERROR!! <DeviceIoControl() status error(1)> ###\n");
-            WriteLog("ReturnCode = 0x%08X\n", uReturnCode);
-            return false;
+        m_nExitCode = EXIT_TRANSFER_FAILED;
+        WriteLog("### ERROR!! <DeviceIoControl() status error(1)> ###\n");
+        if (result == StpBlockResult::NotConnected) {
+            WriteLog("bConnectionStatus = 0x%02X\n", StpConnectionStatus(stp));
+        } else if (result == StpBlockResult::DriverFailed) {
+            WriteLog("ReturnCode = 0x%08X\n", CsmiReturnCode(stp));
+        } else {
+            WriteLog("bStatusFIS[2] = 0x%02X\n", StpDriveStatus(stp));
         }
-        if ((bDriveStatus & 0x81) != 0) {
-            m_nExitCode = EXIT_TRANSFER_FAILED;
-            WriteLog("### ERROR!! <DeviceIoControl() status error(1)> ###\n");
-            WriteLog("bStatusFIS[2] = 0x%02X\n", bDriveStatus);
-            return false;
-        }
-        return true;
+        return false;
     };
 
     bool bSucceeded = false;
