@@ -201,6 +201,9 @@ std::uint32_t machine::control(open_id id, std::uint32_t code, void* in, std::ui
     request.out_length = out_length;
     const std::uint32_t error = open->second.target->control(request);
     returned = error == 0 ? request.returned : 0;
+    if (!trace_.enabled()) {
+        return error; // nothing would be written: spare building the record
+    }
     nlohmann::json record = {{"call", "DeviceIoControl"},
                              {"target", open->second.name},
                              {"ioctl", hex_code(code)},
