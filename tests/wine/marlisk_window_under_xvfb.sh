@@ -12,20 +12,23 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/fwu-window-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# 24 blocks of 512 bytes at 400 ms a command: the transfer takes about ten seconds.
+# 24 blocks of 512 bytes at 100 ms a command. From its twelfth device call (ten blocks sent)
+# the simulated machine holds the transfer while the file "hold" exists: the window stays up
+# until the check has looked, however slowly Wine starts either program.
 head -c $((24 * 512)) /dev/urandom > KX20B002.enc
 python3 - "$source_dir/examples/default-machine.json" > machine.json <<'PY'
 import json, sys
 machine = json.load(open(sys.argv[1]))
 for drive in machine["drives"]:
     if drive["id"] == "pd1-dravoni":
-        drive["command_time_ms"] = 400
+        drive["command_time_ms"] = 100
 print(json.dumps(machine))
 PY
 dravoni='\\?\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
 
 export WINSIM_MACHINE=$work/machine.json WINSIM_TRACE=$work/trace.jsonl WINSIM_CLOCK=real
-export FWU_SIM_ANSWER_MESSAGES=1 WINEDEBUG=-all
+export FWU_SIM_ANSWER_MESSAGES=1 FWU_SIM_HOLD_FILE=hold FWU_SIM_HOLD_AT_CALL=12 WINEDEBUG=-all
+touch hold
 picture_arg=()
 if [ -n "$picture" ]; then
   picture_arg=("$picture") # Wine reads /x/y as Z:\x\y
@@ -36,6 +39,7 @@ xvfb-run -a -s "-screen 0 640x480x24" bash -c '
   shift 2
   wine "$@"
   check=$?
+  rm -f hold
   wait $updater
   update=$?
   echo "marlisk exit code $update, window check exit code $check"

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr DWORD kWaitForDialogMs = 60000;
+constexpr DWORD kWaitForDialogMs = 120000;
 constexpr DWORD kWaitForPositionMs = 60000;
 constexpr UINT kAnswerTimeoutMs = 2000;
 

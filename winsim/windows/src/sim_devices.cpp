@@ -57,6 +57,30 @@ void answer_sent_messages() {
     }
 }
 
+// With FWU_SIM_HOLD_FILE naming a file, the device call numbered FWU_SIM_HOLD_AT_CALL (from
+// 1) and every later one wait while that file exists, answering sent messages, for two
+// minutes at most. A helper that inspects the progress window removes the file when done, so
+// the transfer cannot end before the helper has looked, however slowly Wine starts it.
+void hold_while_asked() {
+    static const char* const file = std::getenv("FWU_SIM_HOLD_FILE");
+    static const unsigned long at_call = [] {
+        const char* setting = std::getenv("FWU_SIM_HOLD_AT_CALL");
+        return setting != nullptr ? std::strtoul(setting, nullptr, 10) : 0UL;
+    }();
+    static unsigned long calls = 0;
+    if (file == nullptr || ++calls < at_call) {
+        return;
+    }
+    constexpr DWORD longest_hold_ms = 120000;
+    constexpr DWORD step_ms = 50;
+    for (DWORD waited = 0;
+         waited < longest_hold_ms && ::GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES;
+         waited += step_ms) {
+        answer_sent_messages();
+        ::Sleep(step_ms);
+    }
+}
+
 } // namespace
 
 extern "C" HANDLE WINAPI fwu_sim_CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess,
@@ -87,6 +111,7 @@ extern "C" BOOL WINAPI fwu_sim_DeviceIoControl(HANDLE hDevice, DWORD dwIoControl
                                                LPVOID lpOutBuffer, DWORD nOutBufferSize,
                                                LPDWORD lpBytesReturned, LPOVERLAPPED) {
     answer_sent_messages();
+    hold_while_asked();
     winsim::open_id id = 0;
     if (!find_device(hDevice, id)) {
         // A file or console handle: Windows refuses device requests on those too.
