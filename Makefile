@@ -28,7 +28,7 @@ demo: host
 	@./scripts/demo.sh
 
 test-host: host windows
-	ctest --test-dir build/host $(CTEST_FLAGS) -LE window
+	ctest --test-dir build/host $(CTEST_FLAGS)
 
 test-asan: host-asan
 	ctest --test-dir build/host-asan $(CTEST_FLAGS) -LE wine
