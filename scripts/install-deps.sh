@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ g++-multilib libgtest-dev libgmock-dev googletest
           nlohmann-json3-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 wine32:i386
           clang-format clang-tidy cppcheck python3 clang libclang-rt-14-dev
-          libbenchmark-dev xvfb xauth xfonts-base)
+          libbenchmark-dev libbenchmark-dev:i386 xvfb xauth xfonts-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
