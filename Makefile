@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine lint format clean
+.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine lint format clean bench
 
 all: host
 
@@ -34,6 +34,15 @@ test-asan: host-asan
 	ctest --test-dir build/host-asan $(CTEST_FLAGS) -LE wine
 
 test: test-host test-asan
+
+# Benchmarks of the programs' host cost (docs/performance.md); timings are noisy, so this is
+# not part of make test. BENCH_FLAGS go to each benchmark program.
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	@for program in skelder norrix marlisk; do \
+	  build/bench/bin/bench_$$program $(BENCH_FLAGS) || exit 1; \
+	done
 
 # clang-tidy and cppcheck on the programs' code (docs/static-analysis.md).
 lint: host
