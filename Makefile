@@ -3,7 +3,8 @@
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine lint format clean bench
+.PHONY: all deps host host-asan windows demo test test-host test-asan test-wine lint format clean bench \
+        fuzz test-fuzz
 
 all: host
 
@@ -33,7 +34,15 @@ test-host: host windows
 test-asan: host-asan
 	ctest --test-dir build/host-asan $(CTEST_FLAGS) -LE wine
 
-test: test-host test-asan
+test: test-host test-asan test-fuzz
+
+# libFuzzer targets (docs/fuzzing.md): replay of the saved corpora, then a short run of each.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+test-fuzz: fuzz
+	ctest --test-dir build/fuzz $(CTEST_FLAGS) -L fuzz
 
 # Benchmarks of the programs' host cost (docs/performance.md); timings are noisy, so this is
 # not part of make test. BENCH_FLAGS go to each benchmark program.

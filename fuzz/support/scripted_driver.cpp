@@ -1,0 +1,237 @@
+#include "scripted_driver.h"
+
+#include "reply_script.h"
+
+#include <windows.h>
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+extern "C" {
+HANDLE __real_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE template_file);
+BOOL __real_CloseHandle(HANDLE handle);
+BOOL __real_DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD in_size, LPVOID out,
+                            DWORD out_size, LPDWORD returned, LPOVERLAPPED overlapped);
+}
+
+namespace fuzz {
+
+namespace {
+
+constexpr size_t handle_slots = 64;
+enum class slot_state : uint8_t { unused, open, closed };
+
+unsigned char handle_storage[handle_slots];
+slot_state slots[handle_slots];
+size_t next_slot = 0;
+
+constexpr DWORD failure_errors[8] = {ERROR_INVALID_FUNCTION, ERROR_GEN_FAILURE,
+                                     ERROR_NOT_SUPPORTED,    ERROR_IO_DEVICE,
+                                     ERROR_ACCESS_DENIED,    ERROR_INVALID_PARAMETER,
+                                     ERROR_SEM_TIMEOUT,      ERROR_INSUFFICIENT_BUFFER};
+
+[[noreturn]] void misuse(const char* what) {
+    std::fprintf(stderr, "scripted driver: %s\n", what);
+    std::abort();
+}
+
+// The slot of a scripted handle, or -1 for any other handle.
+int slot_of(HANDLE handle) {
+    const auto* p = static_cast<const unsigned char*>(handle);
+    for (size_t i = 0; i < handle_slots; ++i) {
+        if (p == handle_storage + i) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// "\\.\..." and "\\?\..." name devices; "\\?\C:\..." is a file name.
+bool is_device_name(LPCWSTR name) {
+    if (std::wcsncmp(name, L"\\\\.\\", 4) == 0) {
+        return true;
+    }
+    return std::wcsncmp(name, L"\\\\?\\", 4) == 0 && !(name[4] != L'\0' && name[5] == L':');
+}
+
+// Kept so the reads below cannot be left out.
+volatile uint8_t read_checksum = 0;
+
+// Every byte of the area is read, as a driver copying it would.
+void read_whole(const void* area, size_t size) {
+    const auto* bytes = static_cast<const volatile uint8_t*>(area);
+    uint8_t sum = 0;
+    for (size_t i = 0; i < size; ++i) {
+        sum = static_cast<uint8_t>(sum + bytes[i]);
+    }
+    read_checksum = static_cast<uint8_t>(read_checksum + sum);
+}
+
+// The caller's data buffer of a direct pass-through request.
+struct data_area {
+    uint8_t* data = nullptr;
+    size_t size = 0;
+    bool reads = false; // data flows from the drive to the caller
+};
+
+// The fields of a direct request that a driver leaves as the caller set them.
+struct direct_header {
+    DWORD code = 0;
+    SCSI_PASS_THROUGH_DIRECT scsi{};
+    ATA_PASS_THROUGH_DIRECT ata{};
+};
+
+data_area direct_data(DWORD code, const void* in, DWORD in_size, direct_header& saved) {
+    saved.code = code;
+    if (code == IOCTL_SCSI_PASS_THROUGH_DIRECT && in_size >= sizeof(SCSI_PASS_THROUGH_DIRECT)) {
+        std::memcpy(&saved.scsi, in, sizeof saved.scsi);
+        return {static_cast<uint8_t*>(saved.scsi.DataBuffer), saved.scsi.DataTransferLength,
+                saved.scsi.DataIn == SCSI_IOCTL_DATA_IN};
+    }
+    if (code == IOCTL_ATA_PASS_THROUGH_DIRECT && in_size >= sizeof(ATA_PASS_THROUGH_DIRECT)) {
+        std::memcpy(&saved.ata, in, sizeof saved.ata);
+        return {static_cast<uint8_t*>(saved.ata.DataBuffer), saved.ata.DataTransferLength,
+                (saved.ata.AtaFlags & ATA_FLAGS_DATA_IN) != 0};
+    }
+    saved.code = 0;
+    return {};
+}
+
+void restore_direct_header(const direct_header& saved, void* out, DWORD out_size) {
+    if (saved.code == IOCTL_SCSI_PASS_THROUGH_DIRECT && out_size >= sizeof saved.scsi) {
+        auto* header = static_cast<SCSI_PASS_THROUGH_DIRECT*>(out);
+        header->Length = saved.scsi.Length;
+        header->DataBuffer = saved.scsi.DataBuffer;
+        header->SenseInfoOffset = saved.scsi.SenseInfoOffset;
+    } else if (saved.code == IOCTL_ATA_PASS_THROUGH_DIRECT && out_size >= sizeof saved.ata) {
+        auto* header = static_cast<ATA_PASS_THROUGH_DIRECT*>(out);
+        header->Length = saved.ata.Length;
+        header->DataBuffer = saved.ata.DataBuffer;
+    }
+}
+
+void apply_patch(uint8_t* area, size_t size, bool fill) {
+    reply_script& script = driver_script();
+    const size_t offset = script.word();
+    size_t length = script.word();
+    if (size == 0) {
+        if (fill) {
+            script.byte();
+        }
+        return;
+    }
+    uint8_t* start = area + offset % size;
+    const size_t room = size - offset % size;
+    length = length < room ? length : room;
+    if (fill) {
+        std::memset(start, script.byte(), length);
+    } else {
+        script.copy(start, length);
+    }
+}
+
+} // namespace
+
+void reset_scripted_driver(const uint8_t* data, size_t size) {
+    driver_script().reset(data, size);
+    for (slot_state& slot : slots) {
+        slot = slot_state::unused;
+    }
+    next_slot = 0;
+}
+
+size_t open_device_handles() {
+    size_t count = 0;
+    for (slot_state slot : slots) {
+        count += slot == slot_state::open ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace fuzz
+
+using namespace fuzz;
+
+extern "C" HANDLE __wrap_CreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                                     LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                     HANDLE template_file) {
+    if (name == nullptr || !is_device_name(name)) {
+        return __real_CreateFileW(name, access, share, security, disposition, flags, template_file);
+    }
+    const uint8_t choice = driver_script().byte();
+    if (choice % 4 == 0 || next_slot == handle_slots) {
+        SetLastError((choice & 4) != 0 ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    slots[next_slot] = slot_state::open;
+    SetLastError(ERROR_SUCCESS);
+    return handle_storage + next_slot++;
+}
+
+extern "C" BOOL __wrap_CloseHandle(HANDLE handle) {
+    const int slot = slot_of(handle);
+    if (slot < 0) {
+        return __real_CloseHandle(handle);
+    }
+    if (slots[slot] != slot_state::open) {
+        misuse("CloseHandle on a device handle that is not open");
+    }
+    slots[slot] = slot_state::closed;
+    return TRUE;
+}
+
+extern "C" BOOL __wrap_DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD in_size,
+                                       LPVOID out, DWORD out_size, LPDWORD returned,
+                                       LPOVERLAPPED overlapped) {
+    const int slot = slot_of(handle);
+    if (slot < 0) {
+        return __real_DeviceIoControl(handle, code, in, in_size, out, out_size, returned,
+                                      overlapped);
+    }
+    if (slots[slot] != slot_state::open) {
+        misuse("DeviceIoControl on a device handle that is not open");
+    }
+    if ((in == nullptr && in_size != 0) || (out == nullptr && out_size != 0)) {
+        misuse("DeviceIoControl with a size but no buffer");
+    }
+    read_whole(in, in_size);
+    read_whole(out, out_size);
+    direct_header saved;
+    const data_area data = direct_data(code, in, in_size, saved);
+    if (data.data == nullptr && data.size != 0) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
+    read_whole(data.data, data.size);
+
+    reply_script& script = driver_script();
+    const uint8_t mode = script.byte();
+    if ((mode & 0x07) == 0) {
+        if (returned != nullptr) {
+            *returned = 0;
+        }
+        SetLastError(failure_errors[(mode >> 3) & 0x07]);
+        return FALSE;
+    }
+    if ((mode & 0x80) != 0 && data.reads) {
+        script.copy(data.data, data.size);
+    }
+    const unsigned patches = (mode >> 3) & 0x07;
+    for (unsigned i = 0; i < patches; ++i) {
+        const uint8_t kind = script.byte();
+        const bool to_data = (kind & 0x01) != 0 && data.reads;
+        apply_patch(to_data ? data.data : static_cast<uint8_t*>(out),
+                    to_data ? data.size : out_size, (kind & 0x02) != 0);
+    }
+    restore_direct_header(saved, out, out_size);
+    const DWORD count = (mode & 0x40) != 0 ? script.dword() : out_size;
+    if (returned != nullptr) {
+        *returned = count;
+    }
+    return TRUE;
+}
