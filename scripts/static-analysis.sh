@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# clang-tidy (checks in .clang-tidy) and cppcheck on the programs' code (the three programs,
-# the application frame and the CSMI layouts), tests left out,
-# from a host build's compile commands. Any finding fails the run; the checks left out and
+# clang-tidy (checks in .clang-tidy) and cppcheck on the project's code (the three programs,
+# the application frame, the CSMI layouts, the host stand-ins and the simulator), tests left
+# out, from a host build's compile commands. Any finding fails the run; the checks left out and
 # the findings kept are explained in docs/static-analysis.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build/host}
 jobs=${JOBS:-$(nproc)}
-dirs='skelder|marlisk|norrixupdater|appframe|csmi'
+dirs='skelder|marlisk|norrixupdater|appframe|csmi|winapi|winsim'
 
 echo "clang-tidy:"
 run-clang-tidy -p "$build" -j "$jobs" -quiet \
@@ -25,7 +25,7 @@ echo "cppcheck:"
 ignored=()
 while IFS= read -r dir; do
   ignored+=("-i$root/$dir/" "-i$dir/")
-done < <(find skelder marlisk norrixupdater appframe csmi -type d -name tests)
+done < <(find skelder marlisk norrixupdater appframe csmi winapi winsim -type d -name tests)
 filters=()
 for dir in ${dirs//|/ }; do
   filters+=("--file-filter=$root/$dir/*" "--file-filter=$dir/*")

@@ -1,6 +1,7 @@
 #include "wide_text.h"
 
 #include <cstdint>
+#include <type_traits>
 
 namespace winapi_host {
 
@@ -44,7 +45,8 @@ std::string narrow(std::wstring_view wide) {
     std::string out;
     out.reserve(wide.size());
     for (wchar_t ch : wide) {
-        auto code = static_cast<std::uint32_t>(ch);
+        // wchar_t is signed on Linux: take its bits as a code point.
+        auto code = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(ch));
         if (code < 0x80) {
             out.push_back(static_cast<char>(code));
         } else if (code < 0x800) {

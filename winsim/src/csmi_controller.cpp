@@ -232,11 +232,9 @@ std::uint32_t csmi_controller::handle(control_request& request) {
     const bool header_valid = header.HeaderLength == sizeof(IOCTL_HEADER) &&
                               header.Length == size - sizeof(IOCTL_HEADER) &&
                               known_signature(header.Signature);
-    if (!header_valid) {
-        return_code = CSMI_SAS_STATUS_INVALID_PARAMETER;
-    } else if (kind == nullptr) {
+    if (header_valid && kind == nullptr) {
         return_code = CSMI_SAS_STATUS_BAD_CNTL_CODE;
-    } else if (std::memcmp(header.Signature, kind->signature, 8) != 0) {
+    } else if (!header_valid || std::memcmp(header.Signature, kind->signature, 8) != 0) {
         return_code = CSMI_SAS_STATUS_INVALID_PARAMETER;
     } else {
         std::optional<std::uint8_t> ata_command;

@@ -142,6 +142,8 @@ std::uint32_t csmi_controller::ssp_passthru(std::uint8_t* buffer, std::uint32_t 
         inquiry[4] = sizeof inquiry - 5;
         auto put = [&](std::size_t at, std::size_t width, const std::string& text) {
             std::memset(inquiry + at, ' ', width);
+            // INQUIRY text fields are blank-padded, never terminated.
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
             std::memcpy(inquiry + at, text.data(), std::min(text.size(), width));
         };
         put(8, 8, route->ssp->vendor);

@@ -88,7 +88,7 @@ std::string to_string(data_direction direction) {
 std::string ata_text(const std::array<std::uint16_t, 256>& words, int first_word, int word_count) {
     std::string text;
     for (int i = 0; i < word_count; ++i) {
-        const auto word = words[static_cast<std::size_t>(first_word + i)];
+        const auto word = words[static_cast<std::size_t>(first_word) + static_cast<std::size_t>(i)];
         text += static_cast<char>(word >> 8);
         text += static_cast<char>(word & 0xFF);
     }
@@ -344,9 +344,10 @@ void drive::set_text(int first_word, int word_count, const std::string& text) {
     std::string padded = text.substr(0, static_cast<std::size_t>(word_count) * 2);
     padded.resize(static_cast<std::size_t>(word_count) * 2, ' ');
     for (int i = 0; i < word_count; ++i) {
-        const auto high = static_cast<unsigned char>(padded[static_cast<std::size_t>(2 * i)]);
-        const auto low = static_cast<unsigned char>(padded[static_cast<std::size_t>(2 * i + 1)]);
-        identify_[static_cast<std::size_t>(first_word + i)] =
+        const auto at = static_cast<std::size_t>(i);
+        const auto high = static_cast<unsigned char>(padded[2 * at]);
+        const auto low = static_cast<unsigned char>(padded[2 * at + 1]);
+        identify_[static_cast<std::size_t>(first_word) + at] =
             static_cast<std::uint16_t>(high << 8 | low);
     }
 }

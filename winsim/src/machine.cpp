@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <type_traits>
 #include <unistd.h>
 
 namespace winsim {
@@ -50,7 +51,9 @@ nlohmann::json load_description() {
 std::string utf8(std::wstring_view text) {
     std::string out;
     for (wchar_t ch : text) {
-        const auto code = static_cast<std::uint32_t>(ch);
+        // wchar_t is signed on Linux: take its bits as a code point.
+        const auto code =
+            static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(ch));
         if (code < 0x80) {
             out += static_cast<char>(code);
         } else if (code < 0x800) {
