@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
     ::close(null);
-    std::ofstream out("/dev/fd/" + std::to_string(table));
+    // Appending: a fresh open of a file the output was sent to must not empty it.
+    std::ofstream out("/dev/fd/" + std::to_string(table), std::ios::app);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
