@@ -41,6 +41,7 @@ nlohmann::json target_machine(const sweep_target& target) {
     auto machine = fwu_test::default_machine();
     by_key(machine.at("drives"), "id", target.drive)["microcode"]["expected_length"] =
         target.image_size;
+    machine.at("controllers").at(0).update(target.controller_options);
     return machine;
 }
 
@@ -192,6 +193,14 @@ std::vector<int> expected_offsets(const sweep_case& c) {
 }
 
 } // namespace
+
+sweep_target with_status_part_left_zero(sweep_target csmi) {
+    csmi.name += "_status_part_left_zero";
+    csmi.controller_options["returns_status_fis"] = false;
+    std::erase_if(csmi.faults,
+                  [](const fault_kind& fault) { return fault.site != fault_site::controller; });
+    return csmi;
+}
 
 std::string case_name(const sweep_case& c) {
     return c.target->name + "_" + c.fault->name + "_k" + std::to_string(c.k) + "_" +

@@ -49,7 +49,13 @@ struct sweep_target {
     // Environment; "$DIR" at the start of a value is the run's working directory.
     std::vector<std::pair<std::string, std::string>> env;
     std::vector<fault_kind> faults;
+    nlohmann::json controller_options = nlohmann::json::object(); // merged into the controller
 };
+
+// A CSMI target behind a driver that leaves the STP status part zero. Only the controller's
+// own failures stay visible there (the drive's status never reaches the program), and a run
+// without faults must still succeed.
+sweep_target with_status_part_left_zero(sweep_target csmi);
 
 enum class retry_mode {
     none,     // one attempt, the fault once

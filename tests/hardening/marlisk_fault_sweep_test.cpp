@@ -42,7 +42,7 @@ std::vector<sweep_target> marlisk_targets() {
                    {"ioctl_error", fault_site::controller, {{"error", 1117}}, 5},
                    {"return_code", fault_site::controller, {{"return_code", 1}}, 5},
                    {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 5}};
-    return {ata, csmi};
+    return {ata, csmi, with_status_part_left_zero(csmi)};
 }
 
 const std::vector<sweep_target>& targets() {

@@ -48,7 +48,7 @@ std::vector<sweep_target> norrix_targets() {
                    {"ioctl_error", fault_site::controller, {{"error", 1117}}, 1},
                    {"return_code", fault_site::controller, {{"return_code", 1}}, 1},
                    {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 1}};
-    return {sata, csmi};
+    return {sata, csmi, with_status_part_left_zero(csmi)};
 }
 
 const std::vector<sweep_target>& targets() {

@@ -81,6 +81,11 @@ std::vector<sweep_target> skelder_targets() {
         deferred.subcommand = 0x0E;
         deferred.activates = true;
         targets.push_back(deferred);
+        if (std::string(r.name) == "csmi") {
+            for (const auto& csmi : {whole, segmented, deferred}) {
+                targets.push_back(with_status_part_left_zero(csmi));
+            }
+        }
     }
     return targets;
 }
