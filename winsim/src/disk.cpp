@@ -111,6 +111,48 @@ void disk::record_data_placement(control_request& request, const void* data) {
     }
 }
 
+std::uint32_t disk::stage_data(control_request& request, std::uint32_t header_size,
+                               std::uint32_t length, void* direct_buffer,
+                               std::size_t buffered_offset, data_phase& phase) {
+    if (length == 0) {
+        return ERROR_SUCCESS;
+    }
+    const bool out = phase.direction == data_direction::out;
+    if (phase.direct) {
+        if (direct_buffer == nullptr) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        phase.data = std::span(static_cast<std::uint8_t*>(direct_buffer), length);
+        if (out) {
+            record_data_placement(request, direct_buffer);
+        }
+        return ERROR_SUCCESS;
+    }
+    const auto limit = out ? request.in_length : request.out_length;
+    if (buffered_offset < header_size || buffered_offset + length > limit) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    phase.buffered_offset = buffered_offset;
+    phase.staging.assign(length, 0);
+    if (out) {
+        std::memcpy(phase.staging.data(), static_cast<std::uint8_t*>(request.in) + buffered_offset,
+                    length);
+    }
+    phase.data = phase.staging;
+    return ERROR_SUCCESS;
+}
+
+void disk::return_staged_data(control_request& request, const data_phase& phase,
+                              std::uint32_t transferred) {
+    if (phase.direct || phase.direction != data_direction::in || transferred == 0) {
+        return;
+    }
+    std::memcpy(static_cast<std::uint8_t*>(request.out) + phase.buffered_offset,
+                phase.staging.data(), transferred);
+    request.returned = std::max<std::uint32_t>(
+        request.returned, static_cast<std::uint32_t>(phase.buffered_offset + transferred));
+}
+
 std::uint32_t disk::get_address(control_request& request) {
     if (request.out == nullptr || request.out_length < sizeof(SCSI_ADDRESS)) {
         return ERROR_INSUFFICIENT_BUFFER;

@@ -38,34 +38,17 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
     if (max_transfer_length_ != 0 && length > max_transfer_length_) {
         return ERROR_INVALID_PARAMETER;
     }
-    const auto direction = length == 0 ? data_direction::none
-                           : in        ? data_direction::in
-                                       : data_direction::out;
-    std::vector<std::uint8_t> staging;
-    std::span<std::uint8_t> data;
-    std::size_t buffered_offset = 0;
-    if (length > 0 && direct) {
-        if (header.DataBuffer == nullptr) {
-            return ERROR_INVALID_PARAMETER;
-        }
-        data = std::span(static_cast<std::uint8_t*>(header.DataBuffer), length);
-        if (out) {
-            record_data_placement(request, header.DataBuffer);
-        }
-    } else if (length > 0) {
-        ATA_PASS_THROUGH_EX buffered{};
-        std::memcpy(&buffered, request.in, header_size);
-        buffered_offset = buffered.DataBufferOffset;
-        const auto limit = in ? request.out_length : request.in_length;
-        if (buffered_offset < header_size || buffered_offset + length > limit) {
-            return ERROR_INVALID_PARAMETER;
-        }
-        staging.assign(length, 0);
-        if (out) {
-            std::memcpy(staging.data(), static_cast<std::uint8_t*>(request.in) + buffered_offset,
-                        length);
-        }
-        data = staging;
+    data_phase phase;
+    phase.direct = direct;
+    phase.direction = length == 0 ? data_direction::none
+                      : in        ? data_direction::in
+                                  : data_direction::out;
+    ATA_PASS_THROUGH_EX buffered{};
+    std::memcpy(&buffered, request.in, header_size);
+    if (const auto error = stage_data(request, header_size, length, header.DataBuffer,
+                                      buffered.DataBufferOffset, phase);
+        error != ERROR_SUCCESS) {
+        return error;
     }
 
     const bool extended = (flags & ATA_FLAGS_48BIT_COMMAND) != 0;
@@ -81,8 +64,8 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
         command.registers.lba_mid_ext = previous[3];
         command.registers.lba_high_ext = previous[4];
     }
-    command.direction = direction;
-    command.data = data;
+    command.direction = phase.direction;
+    command.data = phase.data;
     command.route = "ata";
     const auto reply = drive_.execute(command);
 
@@ -100,10 +83,7 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
     auto* out_bytes = static_cast<std::uint8_t*>(request.out);
     std::memcpy(out_bytes, &header, header_size);
     request.returned = header_size;
-    if (!direct && in && reply.transferred > 0) {
-        std::memcpy(out_bytes + buffered_offset, staging.data(), reply.transferred);
-        request.returned = static_cast<std::uint32_t>(buffered_offset + reply.transferred);
-    }
+    return_staged_data(request, phase, reply.transferred);
     request.details["status"] = reply.status;
     request.details["transferred"] = reply.transferred;
     return ERROR_SUCCESS;

@@ -45,39 +45,20 @@ std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
     if (max_transfer_length_ != 0 && length > max_transfer_length_) {
         return ERROR_INVALID_PARAMETER;
     }
-    const auto direction = length == 0                           ? data_direction::none
-                           : header.DataIn == SCSI_IOCTL_DATA_IN ? data_direction::in
-                                                                 : data_direction::out;
-
-    // Direct: the caller's own buffer. Buffered: an offset into the request buffers.
-    std::vector<std::uint8_t> staging;
-    std::span<std::uint8_t> data;
-    std::size_t buffered_offset = 0;
-    if (length > 0 && direct) {
-        if (header.DataBuffer == nullptr) {
-            return ERROR_INVALID_PARAMETER;
-        }
-        data = std::span(static_cast<std::uint8_t*>(header.DataBuffer), length);
-        if (direction == data_direction::out) {
-            record_data_placement(request, header.DataBuffer);
-        }
-    } else if (length > 0) {
-        SCSI_PASS_THROUGH buffered{};
-        std::memcpy(&buffered, request.in, header_size);
-        buffered_offset = buffered.DataBufferOffset;
-        const auto limit = direction == data_direction::in ? request.out_length : request.in_length;
-        if (buffered_offset < header_size || buffered_offset + length > limit) {
-            return ERROR_INVALID_PARAMETER;
-        }
-        staging.assign(length, 0);
-        if (direction == data_direction::out) {
-            std::memcpy(staging.data(), static_cast<std::uint8_t*>(request.in) + buffered_offset,
-                        length);
-        }
-        data = staging;
+    data_phase phase;
+    phase.direct = direct;
+    phase.direction = length == 0                           ? data_direction::none
+                      : header.DataIn == SCSI_IOCTL_DATA_IN ? data_direction::in
+                                                            : data_direction::out;
+    SCSI_PASS_THROUGH buffered{};
+    std::memcpy(&buffered, request.in, header_size);
+    if (const auto error = stage_data(request, header_size, length, header.DataBuffer,
+                                      buffered.DataBufferOffset, phase);
+        error != ERROR_SUCCESS) {
+        return error;
     }
 
-    const auto result = run_scsi(cdb, direction, data);
+    const auto result = run_scsi(cdb, phase.direction, phase.data);
 
     header.ScsiStatus = result.status;
     header.DataTransferLength =
@@ -91,11 +72,7 @@ std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
         std::memcpy(out + header.SenseInfoOffset, result.sense.data(), sense_length);
     }
     request.returned = sense_length > 0 ? header.SenseInfoOffset + sense_length : header_size;
-    if (!direct && direction == data_direction::in && result.transferred > 0) {
-        std::memcpy(out + buffered_offset, staging.data(), result.transferred);
-        request.returned = std::max<std::uint32_t>(
-            request.returned, static_cast<std::uint32_t>(buffered_offset + result.transferred));
-    }
+    return_staged_data(request, phase, result.transferred);
     request.details["scsi_status"] = result.status;
     request.details["transferred"] = result.transferred;
     if (!result.sense.empty()) {

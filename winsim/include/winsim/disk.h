@@ -34,6 +34,24 @@ private:
     // read a file into, and where (trace keys "data_in_image" and "data_image_offset").
     static void record_data_placement(control_request& request, const void* data);
 
+    // The data phase of a pass-through request: the caller's own buffer (direct), or a
+    // staging copy of the request buffers from DataBufferOffset on (buffered).
+    struct data_phase {
+        bool direct = false;
+        data_direction direction = data_direction::none;
+        std::size_t buffered_offset = 0;
+        std::vector<std::uint8_t> staging;
+        std::span<std::uint8_t> data;
+    };
+    // ERROR_INVALID_PARAMETER when the buffer is missing or the offset and length do not fit
+    // the request buffers after a header of header_size bytes.
+    static std::uint32_t stage_data(control_request& request, std::uint32_t header_size,
+                                    std::uint32_t length, void* direct_buffer,
+                                    std::size_t buffered_offset, data_phase& phase);
+    // Buffered data read from the drive back into the output buffer.
+    static void return_staged_data(control_request& request, const data_phase& phase,
+                                   std::uint32_t transferred);
+
     // The SCSI command with injected SCSI statuses applied.
     scsi_result run_scsi(std::span<const std::uint8_t> cdb, data_direction direction,
                          std::span<std::uint8_t> data);
