@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winioctl.h>
 #include <ntddscsi.h>
 
 constexpr BYTE ATA_DOWNLOAD_MICROCODE = 0x92;
