@@ -17,6 +17,12 @@ constexpr uint8_t download_microcode = 0x92;
 constexpr uint8_t device_lba_mode = 0x40;
 constexpr uint32_t download_timeout_seconds = 5;
 
+void report_unsupported_size(int32_t verbosity, int64_t size) {
+    if (verbosity != 0) {
+        fprintf(stderr, "Unsupported Firmware File Size: %lld\n", static_cast<long long>(size));
+    }
+}
+
 // Reads the whole image into a new zero-filled buffer and plans its transfers.
 // Returns 1 with `image` set (the caller frees it), else the result to give back.
 int32_t load_image(const download_request& request, int32_t verbosity, unsigned char*& image,
@@ -31,9 +37,7 @@ int32_t load_image(const download_request& request, int32_t verbosity, unsigned 
     size = image_size(file);
     if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
         fclose(file);
-        if (verbosity != 0) {
-            fprintf(stderr, "Unsupported Firmware File Size: %lld\n", static_cast<long long>(size));
-        }
+        report_unsupported_size(verbosity, size);
         return result_bad_image;
     }
     image = static_cast<unsigned char*>(calloc(static_cast<size_t>(size), 1));
@@ -79,6 +83,21 @@ void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
 }
 
 } // namespace
+
+int32_t check_activation_size(const download_request& request, int32_t verbosity) {
+    FILE* file = open_image(request.file_name);
+    if (file == nullptr) {
+        return result_completed;
+    }
+    const int64_t size = image_size(file);
+    fclose(file);
+    download_plan plan{};
+    if (!make_download_plan(size, dm_activate, 0, plan)) {
+        report_unsupported_size(verbosity, size);
+        return result_bad_image;
+    }
+    return result_completed;
+}
 
 int32_t download_firmware(device_context& context, download_request request) {
     unsigned char* image = nullptr;

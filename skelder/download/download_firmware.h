@@ -9,4 +9,9 @@ namespace skelder {
 // 10 when no memory can hold it, else the result of the failing issue_command.
 int32_t download_firmware(device_context& context, download_request request);
 
+// Whether the activate command could describe the image named in the request (its block
+// count must fit 16 bits). Returns 1 when it can or when the image cannot be sized (the
+// download reports that itself), else 4, with the size message under /v.
+int32_t check_activation_size(const download_request& request, int32_t verbosity);
+
 } // namespace skelder

@@ -72,8 +72,15 @@ int run_update(device_context& context, run_settings& settings) {
 
             bool download_failed = false;
             if ((context.route_flags & flag_file_given) != 0) {
-                send_signature_identify(context);
-                result = download_with_retries(context, settings);
+                // An image the activate command cannot describe is refused before anything
+                // is sent: it would stay on the drive downloaded but never activated.
+                if ((context.route_flags & flag_activate) != 0) {
+                    result = check_activation_size(settings.request, context.verbosity);
+                }
+                if (result == result_completed) {
+                    send_signature_identify(context);
+                    result = download_with_retries(context, settings);
+                }
                 download_failed = result != result_completed;
             }
             // Activating after a failed download could switch the drive to partial microcode.

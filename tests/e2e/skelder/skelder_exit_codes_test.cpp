@@ -72,8 +72,12 @@ TEST(SkelderExitCodes, ImagesTheWireCannotDescribeGive4BeforeAnyDownload) {
         const char* mode;
     };
     const Case cases[] = {
-        {0, "/s"},    {0, "/D:fw.LOD"},                             // whole-image mode
-        {1000, "/s"}, {kMiB + 100, "/e"}, {32 * kMiB, "/D:fw.LOD"}, // 65536 blocks in one command
+        {0, "/s"},
+        {0, "/D:fw.LOD"}, // whole-image mode
+        {1000, "/s"},
+        {kMiB + 100, "/e"},
+        {32 * kMiB, "/D:fw.LOD"}, // 65536 blocks in one command
+        {32 * kMiB, "/e"},        // segments fit, but the activate command would count 65536 blocks
     };
     for (const auto& image : cases) {
         SCOPED_TRACE(testing::Message() << image.size << " " << image.mode);
