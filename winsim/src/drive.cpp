@@ -284,6 +284,10 @@ drive::outcome drive::download_microcode(const ata_command& command) {
         }
         return activate();
     }
+    if (sub != subcommand::whole_image && sub != subcommand::offsets_immediate &&
+        sub != subcommand::offsets_deferred) {
+        return refuse;
+    }
     // Every other subcommand carries exactly the blocks its count announces.
     if (command.direction != data_direction::out || blocks == 0 ||
         command.data.size() != blocks * block_size) {
