@@ -8,8 +8,6 @@
 #include "reply_script.h"
 #include "scripted_driver.h"
 
-#include <vector>
-
 namespace {
 
 std::wstring image_name;
@@ -19,11 +17,7 @@ std::wstring image_name;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::prepare_environment();
     // Two whole blocks and a partial one.
-    std::vector<uint8_t> image(2 * 512 + 100);
-    for (size_t i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<uint8_t>(i * 5);
-    }
-    image_name = fuzz::write_work_file("VOKA0101.enc", image.data(), image.size());
+    image_name = fuzz::write_pattern_image("VOKA0101.enc", 2 * 512 + 100, 5);
     return 0;
 }
 

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
-#include <vector>
 
 using namespace skelder;
 
@@ -26,11 +25,7 @@ std::wstring image_name;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::prepare_environment();
     // Three 512-byte blocks: with segments of one or two blocks the engine sends several.
-    std::vector<uint8_t> image(3 * 512);
-    for (size_t i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<uint8_t>(i * 7);
-    }
-    image_name = fuzz::write_work_file("skelder.bin", image.data(), image.size());
+    image_name = fuzz::write_pattern_image("skelder.bin", 3 * 512, 7);
     return 0;
 }
 

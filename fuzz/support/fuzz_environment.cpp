@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fuzz {
 
@@ -58,6 +59,14 @@ std::wstring write_work_file(const char* name, const uint8_t* data, size_t size)
         windows_name += ch == '/' ? L'\\' : static_cast<wchar_t>(ch);
     }
     return windows_name;
+}
+
+std::wstring write_pattern_image(const char* name, size_t size, unsigned step) {
+    std::vector<uint8_t> image(size);
+    for (size_t i = 0; i < size; ++i) {
+        image[i] = static_cast<uint8_t>(i * step);
+    }
+    return write_work_file(name, image.data(), image.size());
 }
 
 std::wstring widen_bytes(const uint8_t* data, size_t size) {
