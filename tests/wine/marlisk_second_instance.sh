@@ -11,21 +11,18 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 mkdir first second
 
-# 40 blocks at 250 ms a command: the first run holds the mutex for about ten seconds.
+# 40 blocks at 50 ms a command. From its twelfth device call (ten blocks sent) the first
+# run is held while the file "hold" exists, so it keeps the mutex until the second has run,
+# however slowly Wine starts the second.
 head -c $((40 * 512)) /dev/urandom > first/KX20B002.enc
 cp first/KX20B002.enc second/KX20B002.enc
-python3 - "$source_dir/examples/default-machine.json" > machine.json <<'PY'
-import json, sys
-machine = json.load(open(sys.argv[1]))
-for drive in machine["drives"]:
-    if drive["id"] == "pd1-dravoni":
-        drive["command_time_ms"] = 250
-print(json.dumps(machine))
-PY
-dravoni='\\?\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
+. "$source_dir/tests/wine/slow_dravoni.sh"
+write_slow_dravoni_machine "$source_dir" 50
 export WINSIM_MACHINE=$work/machine.json WINSIM_CLOCK=real WINEDEBUG=-all
+touch hold
 
-(cd first && WINSIM_TRACE=$work/first.jsonl exec wine "$flavour_dir/marlisk_sim.exe" \
+(cd first && FWU_SIM_HOLD_FILE=../hold FWU_SIM_HOLD_AT_CALL=12 \
+  WINSIM_TRACE=$work/first.jsonl exec wine "$flavour_dir/marlisk_sim.exe" \
   "/t:$dravoni" /d:KX20B002.enc /l) &
 first=$!
 
@@ -40,6 +37,7 @@ set +e
 (cd second && WINSIM_TRACE=$work/second.jsonl exec wine "$flavour_dir/marlisk_sim.exe" \
   "/t:$dravoni" /d:KX20B002.enc /l)
 second_code=$?
+rm -f hold
 wait "$first"
 first_code=$?
 set -e

@@ -16,15 +16,8 @@ cd "$work"
 # the simulated machine holds the transfer while the file "hold" exists: the window stays up
 # until the check has looked, however slowly Wine starts either program.
 head -c $((24 * 512)) /dev/urandom > KX20B002.enc
-python3 - "$source_dir/examples/default-machine.json" > machine.json <<'PY'
-import json, sys
-machine = json.load(open(sys.argv[1]))
-for drive in machine["drives"]:
-    if drive["id"] == "pd1-dravoni":
-        drive["command_time_ms"] = 100
-print(json.dumps(machine))
-PY
-dravoni='\\?\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}'
+. "$source_dir/tests/wine/slow_dravoni.sh"
+write_slow_dravoni_machine "$source_dir" 100
 
 export WINSIM_MACHINE=$work/machine.json WINSIM_TRACE=$work/trace.jsonl WINSIM_CLOCK=real
 export FWU_SIM_ANSWER_MESSAGES=1 FWU_SIM_HOLD_FILE=hold FWU_SIM_HOLD_AT_CALL=12 WINEDEBUG=-all
