@@ -113,7 +113,8 @@ scsi_result ata_passthrough(drive& target, const ata_passthrough_cdb& block,
     const auto reply = target.execute(command);
     scsi_result result;
     result.transferred = reply.transferred;
-    if ((reply.status & (ata_status::error | ata_status::busy)) != 0) {
+    // A device fault with ERR clear is a failed command too: the drive did not do it.
+    if ((reply.status & (ata_status::error | ata_status::device_fault | ata_status::busy)) != 0) {
         result.status = scsi_status::check_condition;
         result.sense = ata_return_sense(reply, block.extend, sense_key::aborted_command, format);
     } else if (block.check_condition) {

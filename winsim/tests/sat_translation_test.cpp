@@ -109,6 +109,31 @@ TEST_F(sat_layer, descriptor_sense_carries_the_ata_status_return_descriptor) {
     EXPECT_EQ(result.sense[21], 0x51) << "status";
 }
 
+// Whatever kept the drive from doing the command (ERR, a device fault with ERR clear, BSY)
+// ends in CHECK CONDITION with the returned status in the disk's sense format.
+TEST(sat_layer_faults, every_failed_status_is_check_condition_in_either_sense_format) {
+    for (const int status : {0x51, 0x70, 0x60, 0x80}) {
+        for (const auto format : {sense_format::fixed, sense_format::descriptor}) {
+            SCOPED_TRACE(status);
+            auto description =
+                nlohmann::json::parse(R"({"id": "d0", "microcode": {"subcommands": [3]}})");
+            description["faults"] = {{{"command", "0x92"}, {"status", status}, {"error", 0}}};
+            trace log{""};
+            device_clock clock{true};
+            drive target{description, {log, clock}};
+            std::vector<std::uint8_t> data(512, 0);
+            const auto block =
+                cdb16({0x85, 0x0A, 0x06, 0, 0x03, 0, 0x01, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0});
+            const auto result = execute_scsi(target, block, data_direction::out, data, format);
+            EXPECT_EQ(result.status, scsi_status::check_condition);
+            const bool fixed = format == sense_format::fixed;
+            ASSERT_EQ(result.sense.size(), fixed ? 18u : 22u);
+            EXPECT_EQ(result.sense[fixed ? 2 : 1], 0x0B) << "ABORTED COMMAND";
+            EXPECT_EQ(result.sense[fixed ? 4 : 21], status) << "ATA status register";
+        }
+    }
+}
+
 TEST_F(sat_layer, success_is_good_status_without_sense_unless_ck_cond_asks) {
     std::vector<std::uint8_t> data(512, 0);
     auto block = cdb16({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0});

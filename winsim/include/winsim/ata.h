@@ -46,6 +46,7 @@ struct ata_reply {
 namespace ata_status {
 constexpr std::uint8_t busy = 0x80;
 constexpr std::uint8_t ready = 0x40;
+constexpr std::uint8_t device_fault = 0x20;
 constexpr std::uint8_t seek_complete = 0x10;
 constexpr std::uint8_t error = 0x01;
 constexpr std::uint8_t good = ready | seek_complete;           // 0x50
