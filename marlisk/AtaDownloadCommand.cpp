@@ -27,8 +27,7 @@ AtaBlockResult SendAtaDownloadBlock(HANDLE hDisk, ATA_PASS_THROUGH_DIRECT& ata, 
                            &dwReturned, nullptr)) {
         return AtaBlockResult::CallFailed;
     }
-    // ERR, or BSY: a drive still busy did not complete the command.
-    if ((ata.CurrentTaskFile[6] & 0x81) != 0) {
+    if ((ata.CurrentTaskFile[6] & ATA_STATUS_FAILED_BITS) != 0) {
         return AtaBlockResult::DriveFailed;
     }
     return AtaBlockResult::Sent;

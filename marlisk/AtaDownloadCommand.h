@@ -9,13 +9,15 @@
 constexpr BYTE ATA_DOWNLOAD_MICROCODE = 0x92;
 constexpr BYTE DOWNLOAD_OFFSETS_SAVE = 0x0E;
 constexpr ULONG kCommandTimeoutSeconds = 60;
+// ERR, DF and BSY in a returned status: the drive did not complete the command.
+constexpr BYTE ATA_STATUS_FAILED_BITS = 0x01 | 0x20 | 0x80;
 
 void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWORD dwBlockOffset);
 
 enum class AtaBlockResult {
     Sent,
     CallFailed, // DeviceIoControl failed; the thread's last error tells why
-    DriveFailed // the status register has ERR or BSY (ata holds the returned registers)
+    DriveFailed // the status register has ERR, DF or BSY (ata holds the returned registers)
 };
 
 // Fills ata for the block and sends it with IOCTL_ATA_PASS_THROUGH_DIRECT, the block in place.

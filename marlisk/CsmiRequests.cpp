@@ -143,7 +143,7 @@ StpBlockResult SendStpDownloadBlock(HANDLE hController, CGlobalBlock& block, BYT
     if (CsmiReturnCode(block) != CSMI_SAS_STATUS_SUCCESS) {
         return StpBlockResult::DriverFailed;
     }
-    if ((StpDriveStatus(block) & 0x81) != 0) {
+    if ((StpDriveStatus(block) & ATA_STATUS_FAILED_BITS) != 0) {
         return StpBlockResult::DriveFailed;
     }
     return StpBlockResult::Sent;

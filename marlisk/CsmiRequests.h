@@ -58,7 +58,7 @@ enum class StpBlockResult {
     CallFailed,   // DeviceIoControl failed; the thread's last error tells why
     NotConnected, // bConnectionStatus is not 0
     DriverFailed, // the header's ReturnCode is not success
-    DriveFailed   // the drive's status has ERR or BSY
+    DriveFailed   // the drive's status has ERR, DF or BSY
 };
 
 // Fills the block for one image block and sends it. A command counts only when the call

@@ -13,6 +13,7 @@
 namespace {
 constexpr BYTE ATA_IDENTIFY_DEVICE = 0xEC;
 constexpr BYTE ATA_STATUS_ERR = 0x01;
+constexpr BYTE ATA_STATUS_DF = 0x20;
 constexpr BYTE ATA_STATUS_BSY = 0x80;
 constexpr BYTE ATA_ERROR_ABRT = 0x04;
 constexpr BYTE FIS_TYPE_REGISTER_H2D = 0x27;
@@ -191,8 +192,9 @@ int CCsmiBus::StpPassThrough(const AtaRequest& command, AtaRequest& returned) {
         VerbosePrint(L"status = 0x%x, error = 0x%x\n", returned.status, returned.error);
         if ((returned.status & ATA_STATUS_ERR) != 0) {
             nResult = (returned.error & ATA_ERROR_ABRT) != 0 ? NU_DRIVE_ABORTED : NU_DRIVE_ERROR;
-        } else if ((returned.status & ATA_STATUS_BSY) != 0) {
-            // Still busy: the command did not complete, and its data may not have arrived.
+        } else if ((returned.status & (ATA_STATUS_DF | ATA_STATUS_BSY)) != 0) {
+            // A device fault, or still busy: the command did not complete, and its data may
+            // not have arrived.
             nResult = NU_DRIVE_ERROR;
         } else if (command.dataIn) {
             std::memcpy(command.buffer, pData, command.length);

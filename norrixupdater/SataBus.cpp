@@ -16,6 +16,7 @@ static_assert(sizeof(void*) != 4 || sizeof(ATA_PASS_THROUGH_DIRECT) == 40,
 namespace {
 constexpr BYTE ATA_IDENTIFY_DEVICE = 0xEC;
 constexpr BYTE ATA_STATUS_BSY = 0x80;
+constexpr BYTE ATA_STATUS_DF = 0x20;
 constexpr BYTE ATA_STATUS_ERR = 0x01;
 constexpr BYTE ATA_ERROR_ABRT = 0x04;
 constexpr int MAX_BUSY_RETRIES = 1000;
@@ -136,13 +137,16 @@ int CSataBus::SendAtaCommand(ATA_PASS_THROUGH_DIRECT& request, DWORD& dwBytesRet
         ::Sleep(BUSY_PAUSE_MS);
     }
 
-    if ((request.CurrentTaskFile[6] & ATA_STATUS_ERR) != 0) {
+    // A device fault kept the drive from doing the command, even with ERR clear.
+    const UCHAR status = request.CurrentTaskFile[6];
+    if ((status & (ATA_STATUS_ERR | ATA_STATUS_DF)) != 0) {
         PrintTaskFile(L"DeviceIoControl error. CTF[0] = 0x%x, CTF[1] = 0x%x, CTF[2] = 0x%x, "
                       L"CTF[3] = 0x%x, CTF[4] = 0x%x, CTF[5] = 0x%x, CTF[6] = 0x%x, "
                       L"CTF[7] = 0x%x\n",
                       request.CurrentTaskFile);
-        return (request.CurrentTaskFile[0] & ATA_ERROR_ABRT) != 0 ? NU_DRIVE_ABORTED
-                                                                  : NU_DRIVE_ERROR;
+        const bool aborted =
+            (status & ATA_STATUS_ERR) != 0 && (request.CurrentTaskFile[0] & ATA_ERROR_ABRT) != 0;
+        return aborted ? NU_DRIVE_ABORTED : NU_DRIVE_ERROR;
     }
     PrintTaskFile(L"CurrentTaskFile CTF[0] = 0x%x, CTF[1] = 0x%x, CTF[2] = 0x%x, CTF[3] = 0x%x, "
                   L"CTF[4] = 0x%x, CTF[5] = 0x%x, CTF[6] = 0x%x, CTF[7] = 0x%x\n",

@@ -251,6 +251,38 @@ TEST(marlisk_ata_update, a_refused_request_and_a_failing_final_block_write_their
                            "FwUpdate Success.\r\n");
 }
 
+// DF (device fault) or BSY in the returned status: the drive did not store the block, whether
+// ERR is set or not. Both paths fail the attempt and say which status they saw.
+TEST(marlisk_ata_update, a_device_fault_or_a_busy_drive_fails_the_block_on_both_paths) {
+    struct path_case {
+        std::string target;
+        std::string drive;
+        std::string status_line;
+    };
+    const path_case paths[] = {
+        {"/t:" + kDravoniPath, kDravoniDrive, "pAta->CurrentTaskFile[6] = 0x"},
+        {"/c:1,0000000500000001", kRaidDravoniDrive, "bStatusFIS[2] = 0x"}};
+    for (const auto& path : paths) {
+        for (const std::string status : {"70", "60", "D0"}) {
+            SCOPED_TRACE(path.target + " " + status);
+            marlisk_run m;
+            m.image("fw.bin", 4 * 512);
+            m.edit_machine([&](nlohmann::json& machine) {
+                drive_of(machine, path.drive)["faults"] = nlohmann::json::array(
+                    {{{"command", "0x92"}, {"nth", 4}, {"status", "0x" + status}, {"error", 0}}});
+            });
+            const auto result = m.run({path.target, "/d:fw.bin", "/l", "/r:0"});
+            EXPECT_EQ(result.exit_code, 5);
+            const std::string log = m.log();
+            EXPECT_NE(log.find("### ERROR!! <DeviceIoControl() status error(1)> ###\r\n" +
+                               path.status_line + status + "\r\nFwUpdate Fail!!\r\n"),
+                      std::string::npos)
+                << log;
+            EXPECT_EQ(result.drive_state(path.drive).at("received"), 3 * 512);
+        }
+    }
+}
+
 TEST(marlisk_ata_update, a_disk_in_use_elsewhere_ends_with_30_before_any_download) {
     marlisk_run m;
     m.image("fw.bin", 1024);

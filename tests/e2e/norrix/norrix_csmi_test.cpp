@@ -147,18 +147,27 @@ TEST(NorrixCsmi, DriverReturnCodeEndsWith1WithoutReadingTheDrive) {
     EXPECT_EQ(result.out.find("status = "), std::string::npos);
 }
 
+// A device fault (DF) fails the command with ERR clear too; only ERR with ABRT gives 4.
 TEST(NorrixCsmi, DriveErrorsGive4WhenAbortedElse5) {
-    for (const auto& [error, exit_code] : {std::pair{0x04, 4}, std::pair{0x10, 5}}) {
+    struct Case {
+        int status;
+        int error;
+        int exit_code;
+    };
+    for (const Case c : {Case{0x51, 0x04, 4}, Case{0x51, 0x10, 5}, Case{0x70, 0x00, 5},
+                         Case{0x60, 0x04, 5}, Case{0x71, 0x04, 4}}) {
         NorrixRun run;
         run.WriteImage("fw.bin", 2 * kCsmiChunk);
         Machine machine;
-        machine.AddDriveFault({{"command", 0x92}, {"nth", 2}, {"status", 0x51}, {"error", error}},
-                              kCsmiNorrixDrive);
+        machine.AddDriveFault(
+            {{"command", 0x92}, {"nth", 2}, {"status", c.status}, {"error", c.error}},
+            kCsmiNorrixDrive);
         const auto result = run.Run({kController, "/D:fw.bin", "/V"}, &machine);
-        EXPECT_EQ(result.exit_code, exit_code);
+        EXPECT_EQ(result.exit_code, c.exit_code) << c.status;
+        EXPECT_EQ(result.drive_state(kCsmiNorrixDrive).at("received"), kCsmiChunk);
         char line[100];
-        std::snprintf(line, sizeof line, "status = 0x51, error = 0x%x\nERROR:Download failed\n",
-                      error);
+        std::snprintf(line, sizeof line, "status = 0x%x, error = 0x%x\nERROR:Download failed\n",
+                      c.status, c.error);
         EXPECT_NE(result.out.find(line), std::string::npos) << result.out;
     }
 }

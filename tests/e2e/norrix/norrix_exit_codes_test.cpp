@@ -96,8 +96,10 @@ TEST(NorrixExitCodes, DriveErrorsGive4WhenAbortedElse5) {
         int error;
         int exit_code;
     };
+    // A device fault (DF) fails the command with ERR clear too; only ERR with ABRT gives 4.
     for (const Case c :
-         {Case{0x51, 0x04, 4}, Case{0x51, 0x10, 5}, Case{0x51, 0x14, 4}, Case{0x50, 0x04, 0}}) {
+         {Case{0x51, 0x04, 4}, Case{0x51, 0x10, 5}, Case{0x51, 0x14, 4}, Case{0x50, 0x04, 0},
+          Case{0x70, 0x00, 5}, Case{0x60, 0x04, 5}, Case{0x71, 0x04, 4}}) {
         NorrixRun run;
         run.WriteImage("fw.bin", 2 * kChunk);
         Machine machine;
@@ -106,6 +108,7 @@ TEST(NorrixExitCodes, DriveErrorsGive4WhenAbortedElse5) {
         const auto result = run.Run({kTarget, "/D:fw.bin", "/V"}, &machine);
         EXPECT_EQ(result.exit_code, c.exit_code) << c.status << " " << c.error;
         if (c.exit_code != 0) {
+            EXPECT_EQ(result.drive_state(kNorrixDrive).at("received"), kChunk);
             char line[200];
             std::snprintf(line, sizeof line,
                           "DeviceIoControl error. CTF[0] = 0x%x, CTF[1] = 0x7e, CTF[2] = 0x0, "

@@ -1,6 +1,6 @@
-// The two routes that address a disk directly: the requests they build and how they judge
-// the answers.
-#include "skelder_run.h"
+// The routes: the requests of the two that address a disk directly, and how each judges
+// what the drive answers.
+#include "skelder_csmi_machine.h"
 
 #include <gtest/gtest.h>
 
@@ -173,6 +173,28 @@ TEST(SkelderScsiRoute, BusyOrOtherScsiStatusIsNeverSuccess) {
         EXPECT_EQ(DownloadCommands(result).size(), 1u)
             << "the busy request never reached the drive";
         EXPECT_EQ(result.drive_state(kDrive).at("activated"), 0);
+    }
+}
+
+// DF (device fault) with ERR clear: the drive did not store the segment. No route takes it as
+// done, and no activate command follows (the drive would activate part of an image).
+TEST(SkelderRoutes, ADeviceFaultOnTheLastSegmentFailsEveryRouteAndIsNotActivated) {
+    const std::pair<std::string, std::string> routes[] = {
+        {kDisk, kDrive}, {std::string("/T:") + kDisk, kDrive}, {R"(/C:\\.\SCSI2:0)", kCsmiDrive}};
+    for (const auto& [target, drive] : routes) {
+        for (const int status : {0x70, 0x60}) {
+            SCOPED_TRACE(target + " " + std::to_string(status));
+            CsmiMachine machine;
+            machine.Drive(drive)["microcode"].erase("expected_length");
+            machine.Drive(drive)["faults"] = {
+                {{"command", 0x92}, {"features", 0x0E}, {"nth", 4}, {"status", status}}};
+            SkelderRun run;
+            run.WriteImage("fw.LOD", 4 * 512);
+            const auto result = machine.Run(run, {target, "/D:fw.LOD", "/e", "/a", "/g", "1"});
+            EXPECT_EQ(result.exit_code, 1);
+            EXPECT_EQ(DownloadCommands(result).size(), 4u) << "no activate command";
+            EXPECT_EQ(result.drive_state(drive).at("activated"), 0);
+        }
     }
 }
 
