@@ -23,6 +23,8 @@ enum task_file_byte {
 };
 
 constexpr UCHAR status_ready_seek_complete = 0x50;
+// ERR, DF and BSY: the drive did not complete the command.
+constexpr UCHAR status_failed_bits = 0x01 | 0x20 | 0x80;
 constexpr UCHAR error_aborted_crc = 0x84;
 
 void fill_task_files(ATA_PASS_THROUGH_EX& request, const device_context& context) {
@@ -75,7 +77,10 @@ int32_t judge_reply(const ATA_PASS_THROUGH_EX& reply, const device_context& cont
     if (error == error_aborted_crc) {
         return result_error_84;
     }
-    if (context.direction == data_in && reply.DataTransferLength == context.transfer_length) {
+    // A driver may report the full length even for a command the drive refused; the buffer
+    // then holds nothing the drive sent, so only a status without failure bits counts.
+    if (context.direction == data_in && reply.DataTransferLength == context.transfer_length &&
+        (status & status_failed_bits) == 0) {
         return result_completed;
     }
     if (context.verbosity != 0) {

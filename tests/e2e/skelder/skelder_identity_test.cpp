@@ -76,6 +76,28 @@ TEST(SkelderIdentity, FailedFirstIdentifyEndsTheRun) {
     EXPECT_EQ(result.calls("CloseHandle").size(), 1u);
 }
 
+// A driver may report the whole length back for an IDENTIFY the drive refused; the buffer then
+// holds nothing the drive sent, so the run ends there instead of judging the drive by it.
+TEST(SkelderIdentity, AnIdentifyWithFailureBitsFailsWhateverLengthComesBack) {
+    struct Case {
+        int status;
+        int error;
+        int exit_code;
+    };
+    for (const Case c :
+         {Case{0x51, 0x04, 1}, Case{0x70, 0x00, 1}, Case{0xD0, 0x00, 1}, Case{0x58, 0x00, 0}}) {
+        SCOPED_TRACE(c.status);
+        Machine machine;
+        machine.Disk()["reply_transfer_length"] = 512;
+        machine.AddDriveFault({{"command", 0xEC}, {"status", c.status}, {"error", c.error}});
+        SkelderRun run;
+        run.WriteImage("fw.LOD", kMiB);
+        const auto result = run.Run({std::string("/T:") + kDisk, "/D:fw.LOD", "/s"}, &machine);
+        EXPECT_EQ(result.exit_code, c.exit_code);
+        EXPECT_EQ(DownloadCommands(result).empty(), c.exit_code != 0);
+    }
+}
+
 TEST(SkelderIdentity, ScsiIdentityIsReadAfterTheOpen) {
     SkelderRun run;
     const auto result = run.Run({kDisk});
