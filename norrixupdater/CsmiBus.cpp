@@ -80,9 +80,13 @@ int CCsmiBus::Open() {
     }
     const std::string text = ToAnsi(m_strSasAddress);
     int nResult = NU_SUCCESS;
-    // Eight bytes need sixteen digits: fewer would leave bytes of the address unset.
+    // Eight bytes need sixteen digits: fewer would leave bytes of the address unset, and a
+    // mistyped digit read as 0 could name another drive of the controller.
     if (text.size() != SAS_ADDRESS_DIGITS) {
         VerbosePrint(L"Invalid SAS address length\n");
+        nResult = NU_BAD_ARGUMENTS;
+    } else if (text.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
+        VerbosePrint(L"Invalid SAS address digit\n");
         nResult = NU_BAD_ARGUMENTS;
     }
     ParseSasAddress(text.c_str(), m_sasAddress);

@@ -45,19 +45,19 @@ int hex_digit(WCHAR c) {
     return -1;
 }
 
-// Eight pairs of hexadecimal characters, pair n giving byte n; each pair is read as far as
-// it is a hexadecimal number. Characters after the sixteenth are ignored.
+// Exactly sixteen hexadecimal digits, pair n giving byte n. Anything else is refused: a
+// mistyped digit read as 0, or a digit too many or too few, could name another drive.
 bool read_sas_address(const WCHAR* text, uint8_t (&address)[8]) {
-    if (wcslen(text) < 16) {
+    if (wcslen(text) != 16) {
         return false;
     }
     for (size_t n = 0; n < 8; ++n) {
         const int high = hex_digit(text[2 * n]);
-        if (high < 0) {
+        const int low = hex_digit(text[2 * n + 1]);
+        if (high < 0 || low < 0) {
             return false;
         }
-        const int low = hex_digit(text[2 * n + 1]);
-        address[n] = static_cast<uint8_t>(low < 0 ? high : high * 16 + low);
+        address[n] = static_cast<uint8_t>(high * 16 + low);
     }
     return true;
 }

@@ -74,8 +74,8 @@ TEST(CommandLineRoutes, CsmiAddressFormNamesControllerAndAddress) {
               L"\\\\.\\SCSI12:");
 }
 
-TEST(CommandLineRoutes, CsmiAddressReadsPairsAsFarAsTheyAreHexadecimal) {
-    const parsed p = parse({L"/C:0,0Gab3C00000000FF0011"}); // extra characters ignored
+TEST(CommandLineRoutes, CsmiAddressTakesHexadecimalPairsOfEitherCase) {
+    const parsed p = parse({L"/C:0,00ab3C00000000FF"});
     const uint8_t expected[8] = {0x00, 0xAB, 0x3C, 0, 0, 0, 0, 0xFF};
     EXPECT_EQ(p.result.outcome, command_line_outcome::run);
     EXPECT_EQ(0, memcmp(p.settings.sas_address, expected, 8));
@@ -182,6 +182,8 @@ TEST(CommandLineErrors, CsmiTargetNeedsColonOrCommaAndFullAddress) {
     EXPECT_EQ(error_of({L"/C:2,000000050000000"}), command_line_error::invalid_sas_address);
     EXPECT_EQ(error_of({L"/C:2,G000000500000000"}), command_line_error::invalid_sas_address);
     EXPECT_EQ(error_of({L"/C:2,00000005000000Z0"}), command_line_error::invalid_sas_address);
+    EXPECT_EQ(error_of({L"/C:2,0G00000500000000"}), command_line_error::invalid_sas_address);
+    EXPECT_EQ(error_of({L"/C:2,00000005000000000"}), command_line_error::invalid_sas_address);
     EXPECT_EQ(error_of({L"/C:2,"}), command_line_error::invalid_sas_address);
 }
 
