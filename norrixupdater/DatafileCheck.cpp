@@ -8,9 +8,11 @@
 namespace {
 constexpr int TYPE_CHARACTER_INDEX = 4;
 
-// A type byte of 0x80 or more stands for no character and matches none.
+// A type byte of 0x80 or more stands for no character and matches none; so does a name too
+// short to carry a type character.
 bool TypeMatches(const CString& strDatafile, BYTE type) {
-    return type < 0x80 && strDatafile.GetAt(TYPE_CHARACTER_INDEX) == static_cast<wchar_t>(type);
+    return type < 0x80 && strDatafile.GetLength() > TYPE_CHARACTER_INDEX &&
+           strDatafile.GetAt(TYPE_CHARACTER_INDEX) == static_cast<wchar_t>(type);
 }
 } // namespace
 
@@ -35,10 +37,7 @@ bool CNorrixUpdaterApp::CheckDatafile(const BYTE* pIdentifyData) {
     VerbosePrint(L"Word153 = 0x%x\n", IdentifyWord(pIdentifyData, 153));
     VerbosePrint(L"Word153[1] = %lc\n", static_cast<wint_t>(type));
 
-    if (info.m_strDatafile.GetLength() <= TYPE_CHARACTER_INDEX ||
-        info.m_strDatafile2.GetLength() <= TYPE_CHARACTER_INDEX) {
-        return true;
-    }
+    // With two datafiles, only one whose type matches the drive is ever sent.
     if (TypeMatches(info.m_strDatafile, type)) {
         return true;
     }
@@ -46,8 +45,10 @@ bool CNorrixUpdaterApp::CheckDatafile(const BYTE* pIdentifyData) {
         info.m_strDatafile = info.m_strDatafile2;
         return true;
     }
-    VerbosePrint(L"Datafile type = %lc\n",
-                 static_cast<wint_t>(info.m_strDatafile.GetAt(TYPE_CHARACTER_INDEX)));
+    if (info.m_strDatafile.GetLength() > TYPE_CHARACTER_INDEX) {
+        VerbosePrint(L"Datafile type = %lc\n",
+                     static_cast<wint_t>(info.m_strDatafile.GetAt(TYPE_CHARACTER_INDEX)));
+    }
     VerbosePrint(L"Datafile type did not match\n");
     return false;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 namespace norrix_test {
 namespace {
@@ -82,22 +83,48 @@ TEST(NorrixDatafile, NonAsciiTypeByteMatchesNoPath) {
     EXPECT_TRUE(DownloadCommands(result).empty());
 }
 
-TEST(NorrixDatafile, SingleDatafileOrShortNamesSkipTheTypeCheck) {
+TEST(NorrixDatafile, SingleDatafileSkipsTheTypeCheck) {
     Machine machine;
     machine.SetTypeCharacter('Z');
-    {
+    NorrixRun run;
+    run.WriteImage("ABCDXimg.bin", 1024);
+    EXPECT_EQ(run.Run({kTarget, "/D:ABCDXimg.bin"}, &machine).exit_code, 0);
+}
+
+// With two datafiles only a matching one is ever sent; a name of fewer than five characters
+// carries no type and matches none.
+TEST(NorrixDatafile, ShortNamesMatchNoType) {
+    struct Case {
+        const char* first;
+        const char* second;
+        int exit_code;
+        const char* sent; // null: nothing
+    };
+    const Case cases[] = {
+        {"ABCDYimg.bin", "fw", 7, nullptr},
+        {"fw", "ABCDYimg.bin", 7, nullptr},
+        {"a.b", "fw", 7, nullptr},
+        {"a.b", "ABCDXimg.bin", 0, "ABCDXimg.bin"},
+        {"ABCDXimg.bin", "fw", 0, "ABCDXimg.bin"},
+    };
+    Machine machine;
+    machine.SetTypeCharacter('X');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + " " + c.second);
         NorrixRun run;
-        run.WriteImage("ABCDXimg.bin", 1024);
-        const auto result = run.Run({kTarget, "/D:ABCDXimg.bin"}, &machine);
-        EXPECT_EQ(result.exit_code, 0);
-    }
-    {
-        NorrixRun run;
-        const auto first = run.WriteImage("a.b", 1024, 1);
-        run.WriteImage("ABCDYimg.bin", 1024, 2);
-        const auto result = run.Run({kTarget, "/D:a.b", "/D2:ABCDYimg.bin"}, &machine);
-        EXPECT_EQ(result.exit_code, 0);
-        EXPECT_EQ(result.drive_state(kNorrixDrive).at("sha256"), first.sha256);
+        std::map<std::string, std::string> sha;
+        std::uint32_t seed = 1;
+        for (const char* name : {"ABCDXimg.bin", "ABCDYimg.bin", "fw", "a.b"}) {
+            sha[name] = run.WriteImage(name, 1024, seed++).sha256;
+        }
+        const auto result = run.Run(
+            {kTarget, std::string("/D:") + c.first, std::string("/D2:") + c.second}, &machine);
+        EXPECT_EQ(result.exit_code, c.exit_code);
+        if (c.sent == nullptr) {
+            EXPECT_TRUE(DownloadCommands(result).empty());
+        } else {
+            EXPECT_EQ(result.drive_state(kNorrixDrive).at("sha256"), sha[c.sent]);
+        }
     }
 }
 
