@@ -54,6 +54,15 @@ void CDravHDDUpdateApp::RunJob() {
         return;
     }
 
+    // Opening the log empties it: were it the image, the image would be lost, or the log's own
+    // text sent as firmware.
+    if (m_bLogOutput && IsSameFileAsImage(m_strFirmwareFile, kLogFileName)) {
+        m_nExitCode = EXIT_BAD_COMMAND_LINE;
+        WriteErrorWithExitCode("IDS_ERR_PARAMETER");
+        m_bLogOutput = FALSE;
+        return;
+    }
+
     if (m_bLogOutput) {
         if (OpenLog()) {
             WriteLog("<< DRAVONI HDD Firmware Update Tool >>\n");

@@ -1,6 +1,7 @@
 #include "FirmwareImage.h"
 
 #include <cwchar>
+#include <cwctype>
 
 bool IsExistingFile(const WCHAR* pszPath) {
     WIN32_FIND_DATAW findData{};
@@ -60,4 +61,53 @@ std::wstring GetRevisionName(const WCHAR* pszFileName) {
         strName.resize(kRevisionChars);
     }
     return strName;
+}
+
+namespace {
+
+// The full path a name stands for, short names expanded where the file or its folder exists,
+// in upper case; empty when it cannot be made.
+std::wstring ComparablePath(const WCHAR* pszName) {
+    WCHAR szFull[kPathChars + 1] = {};
+    WCHAR* pFilePart = nullptr;
+    const DWORD dwFull = ::GetFullPathNameW(pszName, kPathChars + 1, szFull, &pFilePart);
+    if (dwFull == 0 || dwFull > static_cast<DWORD>(kPathChars)) {
+        return L"";
+    }
+    std::wstring strPath = szFull;
+    WCHAR szLong[kPathChars + 1] = {};
+    const DWORD dwLong = ::GetLongPathNameW(szFull, szLong, kPathChars + 1);
+    if (dwLong != 0 && dwLong <= static_cast<DWORD>(kPathChars)) {
+        strPath = szLong;
+    } else if (pFilePart != nullptr && pFilePart != szFull) {
+        // The file is not there (yet): its folder may still be named by a short name.
+        const std::wstring strFolder(szFull, static_cast<size_t>(pFilePart - szFull));
+        const DWORD dwFolder = ::GetLongPathNameW(strFolder.c_str(), szLong, kPathChars + 1);
+        if (dwFolder != 0 && dwFolder <= static_cast<DWORD>(kPathChars)) {
+            strPath = szLong;
+            if (strPath.back() != L'\\') {
+                strPath += L'\\';
+            }
+            strPath += pFilePart;
+        }
+    }
+    for (auto& ch : strPath) {
+        ch = static_cast<WCHAR>(std::towupper(static_cast<wint_t>(ch)));
+    }
+    return strPath;
+}
+
+} // namespace
+
+bool IsSameFileAsImage(const WCHAR* pszImageName, const WCHAR* pszOtherName) {
+    const std::wstring strOther = ComparablePath(pszOtherName);
+    if (strOther.empty()) {
+        return false;
+    }
+    if (ComparablePath(pszImageName) == strOther) {
+        return true;
+    }
+    std::wstring strResolved;
+    return ResolveFirmwareFile(pszImageName, strResolved) &&
+           ComparablePath(strResolved.c_str()) == strOther;
 }

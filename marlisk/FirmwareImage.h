@@ -21,3 +21,9 @@ std::wstring GetRevisionName(const WCHAR* pszFileName);
 
 // True when the name finds an entry that is not a folder (FindFirstFileW, first entry only).
 bool IsExistingFile(const WCHAR* pszPath);
+
+// True when the image, found as ResolveFirmwareFile finds it, and the file pszOtherName names
+// are one file: the names are compared as full paths with short names expanded, without regard
+// to case. A name as given that stands for the other file counts even before that file exists,
+// since it is looked for there first.
+bool IsSameFileAsImage(const WCHAR* pszImageName, const WCHAR* pszOtherName);

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <cwctype>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -142,6 +144,89 @@ extern "C" DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffe
         return 0;
     }
     return winapi_host::copy_out(winapi_host::to_windows_path(path), lpBuffer, nBufferLength);
+}
+
+// Joins a relative name to the current directory and folds "." and ".." as Windows does;
+// it looks at no file. A drive-relative "X:name" is taken from that drive's root.
+extern "C" DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,
+                                         LPWSTR* lpFilePart) {
+    if (lpFileName == nullptr || *lpFileName == L'\0') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::wstring name = lpFileName;
+    for (auto& ch : name) {
+        if (ch == L'/') {
+            ch = L'\\';
+        }
+    }
+    std::wstring root;
+    std::wstring rest;
+    if (name.rfind(L"\\\\", 0) == 0) {
+        // Device and UNC names are left as they are.
+        return winapi_host::copy_out(name, lpBuffer, nBufferLength);
+    }
+    if (name.size() >= 2 && name[1] == L':') {
+        root = name.substr(0, 2);
+        rest = name.substr(2);
+    } else {
+        WCHAR current[PATH_MAX + 1] = {};
+        const DWORD length = GetCurrentDirectoryW(PATH_MAX + 1, current);
+        if (length == 0 || length > PATH_MAX) {
+            return 0;
+        }
+        root.assign(current, 2);
+        rest = name.front() == L'\\' ? name : std::wstring(current + 2) + L"\\" + name;
+    }
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = rest.find(L'\\', start);
+        if (end == std::wstring::npos) {
+            end = rest.size();
+        }
+        const std::wstring part = rest.substr(start, end - start);
+        if (part == L"..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::wstring full = root + L"\\";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        full += (i == 0 ? L"" : L"\\") + parts[i];
+    }
+    // A name ending in a separator keeps it.
+    if (!parts.empty() && rest.back() == L'\\') {
+        full += L'\\';
+    }
+    const DWORD written = winapi_host::copy_out(full, lpBuffer, nBufferLength);
+    if (lpFilePart != nullptr) {
+        *lpFilePart = nullptr;
+        if (written < nBufferLength && full.back() != L'\\') {
+            *lpFilePart = lpBuffer + full.rfind(L'\\') + 1;
+        }
+    }
+    return written;
+}
+
+// Host file systems have no 8.3 names: an existing path is its own long form.
+extern "C" DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath,
+                                         DWORD cchBuffer) {
+    if (lpszShortPath == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const auto mapped = winapi_host::to_host_path(lpszShortPath);
+    struct stat info {};
+    if (mapped.error != 0 || ::stat(mapped.path.c_str(), &info) != 0) {
+        SetLastError(mapped.error != 0 ? mapped.error : ERROR_FILE_NOT_FOUND);
+        return 0;
+    }
+    return winapi_host::copy_out(lpszShortPath, lpszLongPath, cchBuffer);
 }
 
 extern "C" void WINAPI Sleep(DWORD dwMilliseconds) {

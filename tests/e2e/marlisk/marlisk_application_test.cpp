@@ -62,6 +62,41 @@ TEST(marlisk_command_line, a_target_or_image_name_too_long_for_its_buffer_ends_w
     EXPECT_EQ(m.run({"/t:" + long_name.substr(1), "/d:fw.bin"}).exit_code, 2);
 }
 
+// Opening the log empties it, so an image that is the log file is refused before either is
+// opened, whatever way its name reaches that file; another file of that name is not refused.
+TEST(marlisk_command_line, an_image_that_is_the_log_file_ends_with_8_before_either_is_opened) {
+    struct log_case {
+        std::string image;
+        std::string log_option;
+        bool present; // the file exists before the run
+    };
+    const log_case cases[] = {{"FwUpdateTool.log", "/l", true},
+                              {"fwupdatetool.LOG", "/L", true},
+                              {".\\FwUpdateTool.log", "/l", true},
+                              {"sub\\..\\FwUpdateTool.log", "/l", true},
+                              {"FwUpdateTool.log", "/l", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.image + (c.present ? " present" : " absent"));
+        marlisk_run m;
+        std::filesystem::create_directory(m.dir / "sub");
+        const auto image = c.present ? m.image("FwUpdateTool.log", 2048) : fwu_test::image_file{};
+        const auto result = m.run({"/t:" + kDravoniPath, "/d:" + c.image, c.log_option});
+        EXPECT_EQ(result.exit_code, 8);
+        EXPECT_EQ(result.out, kBadCommandLine);
+        EXPECT_TRUE(downloads(result).empty());
+        EXPECT_EQ(m.log_exists(), c.present);
+        EXPECT_EQ(m.log(), std::string(image.bytes.begin(), image.bytes.end()));
+    }
+
+    marlisk_run other;
+    std::filesystem::create_directory(other.dir / "sub");
+    const auto image = other.image("sub/FwUpdateTool.log", 2048);
+    const auto result = other.run({"/t:" + kDravoniPath, "/d:sub\\FwUpdateTool.log", "/l"});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), image.sha256);
+    EXPECT_EQ(other.log().rfind(kLogHeader, 0), 0u);
+}
+
 // Quote removal is held by the unit tests: a host argument vector cannot carry a raw quote
 // through to the Windows command line.
 TEST(marlisk_command_line, options_take_either_letter_case) {
