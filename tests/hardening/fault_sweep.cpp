@@ -23,6 +23,8 @@ const char* retry_name(retry_mode mode) {
         return "retry_recovers";
     case retry_mode::persists:
         return "retry_persists";
+    case retry_mode::fails_again:
+        return "retry_fails_at_end";
     }
     return "?";
 }
@@ -36,11 +38,18 @@ nlohmann::json& by_key(nlohmann::json& list, const char* key, const std::string&
     throw std::runtime_error("the machine has no entry with " + std::string(key) + " " + value);
 }
 
-// The default machine with the drive expecting exactly the sweep's image.
+constexpr std::size_t kBlock = 512;
+
+// Blocks the image fills, a final partial one counted whole.
+std::size_t image_blocks(const sweep_target& target) {
+    return (target.image_size + kBlock - 1) / kBlock;
+}
+
+// The default machine with the drive expecting exactly the sweep's image, padded.
 nlohmann::json target_machine(const sweep_target& target) {
     auto machine = fwu_test::default_machine();
     by_key(machine.at("drives"), "id", target.drive)["microcode"]["expected_length"] =
-        target.image_size;
+        image_blocks(target) * kBlock;
     machine.at("controllers").at(0).update(target.controller_options);
     return machine;
 }
@@ -133,11 +142,24 @@ nlohmann::json machine_with_fault(const sweep_case& c) {
         rule["times"] = c.retries == retry_mode::persists ? kEveryTime : 1;
     }
     switch (c.fault->site) {
-    case fault_site::drive:
+    case fault_site::drive: {
         rule["command"] = kDownloadMicrocode;
         rule["nth"] = c.k;
-        by_key(machine.at("drives"), "id", target.drive)["faults"].push_back(rule);
+        auto& faults = by_key(machine.at("drives"), "id", target.drive)["faults"];
+        faults.push_back(rule);
+        if (!c.fault->then_rule.is_null()) {
+            auto then = c.fault->then_rule;
+            then["command"] = kDownloadMicrocode;
+            then["nth"] = c.k + 1;
+            faults.push_back(then);
+        }
+        if (c.retries == retry_mode::fails_again) {
+            // The retry sends every command again; its last one is the run's k + commands-th.
+            rule["nth"] = c.k + target.commands;
+            faults.push_back(rule);
+        }
         break;
+    }
     case fault_site::scsi:
         rule["opcode"] = 0x85;
         rule["ata_command"] = kDownloadMicrocode;
@@ -184,7 +206,7 @@ std::vector<int> expected_offsets(const sweep_case& c) {
         if (c.fault->exit_code == 0) {
             offsets.insert(offsets.end(), whole.begin() + c.k, whole.end());
         }
-    } else if (c.retries == retry_mode::recovers) {
+    } else if (c.retries == retry_mode::recovers || c.retries == retry_mode::fails_again) {
         offsets.insert(offsets.end(), whole.begin(), whole.end());
     } else if (c.retries == retry_mode::persists && reaches && c.k <= c.target->commands) {
         offsets.push_back(0);
@@ -197,6 +219,7 @@ std::vector<int> expected_offsets(const sweep_case& c) {
 sweep_target with_status_part_left_zero(sweep_target csmi) {
     csmi.name += "_status_part_left_zero";
     csmi.controller_options["returns_status_fis"] = false;
+    csmi.query_faults.clear();
     std::erase_if(csmi.faults,
                   [](const fault_kind& fault) { return fault.site != fault_site::controller; });
     return csmi;
@@ -218,7 +241,12 @@ std::vector<sweep_case> sweep_cases(const std::vector<sweep_target>& targets) {
             const int last = target.commands + (target.activates ? 1 : 0);
             for (int k = 1; k <= last; ++k) {
                 cases.push_back({&target, &fault, k, retry_mode::none});
-                if (!target.retry_arguments.empty() && k <= target.commands) {
+                if (target.retry_arguments.empty() || k > target.commands) {
+                    continue;
+                }
+                if (fault.retry_fails_again && fault.site == fault_site::drive) {
+                    cases.push_back({&target, &fault, k, retry_mode::fails_again});
+                } else {
                     cases.push_back({&target, &fault, k, retry_mode::recovers});
                     cases.push_back({&target, &fault, k, retry_mode::persists});
                 }
@@ -227,6 +255,31 @@ std::vector<sweep_case> sweep_cases(const std::vector<sweep_target>& targets) {
     }
     return cases;
 }
+
+namespace {
+
+// The exit code, and what the drive holds: the whole image (a final partial block padded with
+// zeros) after a success, no activation after a failure.
+void check_outcome(const sweep_target& target, const fwu_test::run_result& result,
+                   const fwu_test::image_file& image, int expected_exit) {
+    EXPECT_EQ(result.exit_code, expected_exit);
+    const auto drive = result.drive_state(target.drive);
+    ASSERT_FALSE(drive.is_null()) << "no exit record for " << target.drive;
+    if (result.exit_code == 0) {
+        auto padded = image.bytes;
+        padded.resize(image_blocks(target) * kBlock, 0);
+        EXPECT_EQ(drive.at("received"), padded.size());
+        EXPECT_EQ(drive.at("sha256"), fwu_test::sha256_hex(padded))
+            << "success claimed for another image";
+        if (target.activates) {
+            EXPECT_EQ(drive.at("activated"), 1);
+        }
+    } else {
+        EXPECT_EQ(drive.at("activated"), 0) << "activated after a failed update";
+    }
+}
+
+} // namespace
 
 void run_and_check(const sweep_case& c) {
     const sweep_target& target = *c.target;
@@ -237,19 +290,13 @@ void run_and_check(const sweep_case& c) {
     const auto result = run_target(target, dir, machine_with_fault(c), extra);
     SCOPED_TRACE(result.out);
 
-    const int expected_exit = c.retries == retry_mode::recovers ? 0 : c.fault->exit_code;
-    EXPECT_EQ(result.exit_code, expected_exit);
-
-    const auto drive = result.drive_state(target.drive);
-    ASSERT_FALSE(drive.is_null()) << "no exit record for " << target.drive;
-    if (result.exit_code == 0) {
-        EXPECT_EQ(drive.at("received"), target.image_size);
-        EXPECT_EQ(drive.at("sha256"), image.sha256) << "success claimed for another image";
-    }
+    check_outcome(target, result, image,
+                  c.retries == retry_mode::recovers ? 0 : c.fault->exit_code);
 
     std::vector<int> offsets;
     int activates = 0;
     bool activate_last = false;
+    const auto blocks = static_cast<int>(image_blocks(target));
     for (const auto& ata : result.ata_commands()) {
         if (!is_download(ata, target.drive)) {
             continue;
@@ -260,21 +307,83 @@ void run_and_check(const sweep_case& c) {
             continue;
         }
         EXPECT_EQ(ata.at("features"), target.subcommand);
-        EXPECT_EQ(block_count(ata), target.blocks_per_command);
-        offsets.push_back(block_offset(ata));
+        const int offset = block_offset(ata);
+        EXPECT_EQ(block_count(ata), std::min(target.blocks_per_command, blocks - offset));
+        offsets.push_back(offset);
         activate_last = false;
     }
     EXPECT_EQ(offsets, expected_offsets(c));
 
     if (result.exit_code != 0) {
-        EXPECT_EQ(drive.at("activated"), 0) << "activated after a failed update";
         if (c.k <= target.commands) {
             EXPECT_EQ(activates, 0) << "activate command after a failed download";
         }
     } else if (target.activates) {
         EXPECT_EQ(activates, 1);
         EXPECT_TRUE(activate_last);
-        EXPECT_EQ(drive.at("activated"), 1);
+    }
+}
+
+sweep_target with_final_partial_block(sweep_target target, std::size_t size,
+                                      std::vector<fault_kind> faults) {
+    target.name += "_partial_block";
+    target.image_size = size;
+    target.faults = std::move(faults);
+    target.query_faults.clear();
+    return target;
+}
+
+std::string case_name(const query_case& c) {
+    return c.target->name + "_" + c.fault->name;
+}
+
+void PrintTo(const query_case& c, std::ostream* os) {
+    *os << case_name(c);
+}
+
+std::vector<query_case> query_cases(const std::vector<sweep_target>& targets) {
+    std::vector<query_case> cases;
+    for (const auto& target : targets) {
+        for (const auto& fault : target.query_faults) {
+            cases.push_back({&target, &fault});
+        }
+    }
+    return cases;
+}
+
+void run_and_check(const query_case& c) {
+    const sweep_target& target = *c.target;
+    fwu_test::temp_dir dir;
+    const auto image = fwu_test::write_image(dir / target.image_name, target.image_size);
+    auto machine = target_machine(target);
+    // The disk exists for the targets that reach their drive through one.
+    auto disk = [&]() -> nlohmann::json& {
+        return by_key(machine.at("disks"), "drive", target.drive);
+    };
+    if (!c.fault->disk_options.empty()) {
+        disk().update(c.fault->disk_options);
+    }
+    switch (c.fault->site) {
+    case fault_site::drive:
+        by_key(machine.at("drives"), "id", target.drive)["faults"].push_back(c.fault->rule);
+        break;
+    case fault_site::scsi:
+        disk()["scsi_faults"].push_back(c.fault->rule);
+        break;
+    case fault_site::ioctl:
+        disk()["ioctl_faults"].push_back(c.fault->rule);
+        break;
+    case fault_site::controller:
+        machine.at("controllers").at(0)["faults"].push_back(c.fault->rule);
+        break;
+    }
+    const auto result = run_target(target, dir, machine, target.no_retry_arguments);
+    SCOPED_TRACE(result.out);
+    check_outcome(target, result, image, c.fault->exit_code);
+    if (result.exit_code != 0) {
+        for (const auto& ata : result.ata_commands()) {
+            EXPECT_FALSE(is_download(ata, target.drive)) << "download after a failed query";
+        }
     }
 }
 

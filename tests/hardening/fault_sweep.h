@@ -1,6 +1,8 @@
-// The fault sweep: one program, route and download mode, a small image, and the k-th
-// download command failed with each kind of failure its route can meet, with and without
-// retries. The cases are data; one check judges every run from its trace.
+// The fault sweep: one program, route and download mode, a small image (some with a final
+// partial block), and the k-th download command failed with each kind of failure its route can
+// meet, with and without retries, once or twice in a run; and each query before the download
+// (identification, log pages, SMART, adapter and controller queries) failed. The cases are
+// data; one check judges every run from its trace.
 #pragma once
 
 #include <fwu_test_support.h>
@@ -29,6 +31,22 @@ struct fault_kind {
     // How often the program sends the failed command again before it goes on or gives up
     // (a drive still busy is asked again on some routes).
     int resubmissions = 0;
+    // A second rule for the command's resubmission (null: none), e.g. busy, then a fault.
+    nlohmann::json then_rule = nullptr;
+    // With retries, swept with a second failure on the retry's last command (two faults in one
+    // run) in place of the recovering and persisting retries, which the other kinds cover.
+    // Drive faults only.
+    bool retry_fails_again = false;
+};
+
+// A failure of a command or request that is not a download. The rule is complete: what it
+// matches ("command", "ioctl", "opcode", "request", ...) and which of them ("nth", "times").
+struct query_fault {
+    std::string name;
+    fault_site site;
+    nlohmann::json rule;
+    int exit_code;
+    nlohmann::json disk_options = nlohmann::json::object(); // merged into the target's disk
 };
 
 // One program, route and download mode.
@@ -49,8 +67,14 @@ struct sweep_target {
     // Environment; "$DIR" at the start of a value is the run's working directory.
     std::vector<std::pair<std::string, std::string>> env;
     std::vector<fault_kind> faults;
+    std::vector<query_fault> query_faults;
     nlohmann::json controller_options = nlohmann::json::object(); // merged into the controller
 };
+
+// The target with an image of `size` bytes whose last command carries a final partial block
+// (padded to a whole block by the program), swept with the given faults only.
+sweep_target with_final_partial_block(sweep_target target, std::size_t size,
+                                      std::vector<fault_kind> faults);
 
 // A CSMI target behind a driver that leaves the STP status part zero. Only the controller's
 // own failures stay visible there (the drive's status never reaches the program), and a run
@@ -58,9 +82,10 @@ struct sweep_target {
 sweep_target with_status_part_left_zero(sweep_target csmi);
 
 enum class retry_mode {
-    none,     // one attempt, the fault once
-    recovers, // one extra attempt, the fault once: the retry must succeed
-    persists, // one extra attempt, the fault on every command from k on
+    none,        // one attempt, the fault once
+    recovers,    // one extra attempt, the fault once: the retry must succeed
+    persists,    // one extra attempt, the fault on every command from k on
+    fails_again, // one extra attempt, failed again on its last command: two faults in one run
 };
 
 struct sweep_case {
@@ -79,5 +104,18 @@ std::vector<sweep_case> sweep_cases(const std::vector<sweep_target>& targets);
 
 // Runs a case and checks exit code, assembled image, restart offsets and activation.
 void run_and_check(const sweep_case& c);
+
+struct query_case {
+    const sweep_target* target;
+    const query_fault* fault;
+};
+
+void PrintTo(const query_case& c, std::ostream* os);
+std::string case_name(const query_case& c);
+std::vector<query_case> query_cases(const std::vector<sweep_target>& targets);
+
+// Runs a case and checks the exit code; a failed run sent no download command, a successful
+// one left the whole image on the drive.
+void run_and_check(const query_case& c);
 
 } // namespace hardening_test

@@ -1,5 +1,7 @@
 // Marlisk's fault sweep: ATA pass-through (/t:) and CSMI (/c:), a four-block image at one
-// block a command; /r:0 for no retry, /r:1 for one.
+// block a command, and one whose last block is partial; /r:0 for no retry, /r:1 for one; the
+// queries before the download (SMART IDENTIFY, the adapter, the RAID configuration, IDENTIFY
+// through CSMI).
 #include "fault_sweep.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,8 @@ std::vector<sweep_target> marlisk_targets() {
         "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 5};
     const fault_kind idnf{"drive_idnf", fault_site::drive, {{"status", 0x51}, {"error", 0x10}}, 5};
     const fault_kind busy{"drive_busy", fault_site::drive, {{"status", 0x80}, {"error", 0}}, 5};
+    const fault_kind device_fault{
+        "drive_fault", fault_site::drive, {{"status", 0x70}, {"error", 0}}, 5, 0, nullptr, true};
 
     sweep_target ata;
     ata.name = "marlisk_ata_offsets";
@@ -30,7 +34,25 @@ std::vector<sweep_target> marlisk_targets() {
     ata.no_retry_arguments = {"/r:0"};
     // Each run keeps its named mutexes to itself, so cases may run side by side.
     ata.env = {{"WINSIM_MUTEX_DIR", "$DIR/mutexes"}};
-    ata.faults = {abort, idnf, busy, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 5}};
+    ata.faults = {
+        abort, idnf, busy, device_fault, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 5}};
+    // A drive whose SMART IDENTIFY fails is not listed; the adapter must answer both queries.
+    ata.query_faults = {{"smart_identify_abort",
+                         fault_site::drive,
+                         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x51}, {"error", 0x04}},
+                         2},
+                        {"smart_identify_fault",
+                         fault_site::drive,
+                         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x70}},
+                         2},
+                        {"adapter_header_error",
+                         fault_site::ioctl,
+                         {{"ioctl", "0x2D1400"}, {"nth", 1}, {"error", 1117}},
+                         33},
+                        {"adapter_descriptor_error",
+                         fault_site::ioctl,
+                         {{"ioctl", "0x2D1400"}, {"nth", 2}, {"error", 1117}},
+                         33}};
 
     sweep_target csmi = ata;
     csmi.name = "marlisk_csmi_offsets";
@@ -39,10 +61,25 @@ std::vector<sweep_target> marlisk_targets() {
     csmi.faults = {abort,
                    idnf,
                    busy,
+                   device_fault,
                    {"ioctl_error", fault_site::controller, {{"error", 1117}}, 5},
                    {"return_code", fault_site::controller, {{"return_code", 1}}, 5},
                    {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 5}};
-    return {ata, csmi, with_status_part_left_zero(csmi)};
+    // The search reads IDENTIFY through CSMI without judging the drive's status: data the
+    // drive did not send name no Dravoni drive.
+    csmi.query_faults = {
+        {"raid_config_error",
+         fault_site::controller,
+         {{"request", "raid_config"}, {"error", 1117}},
+         2},
+        {"identify_error",
+         fault_site::controller,
+         {{"request", "stp"}, {"ata_command", 0xEC}, {"error", 1117}},
+         3},
+        {"identify_fault", fault_site::drive, {{"command", 0xEC}, {"status", 0x70}}, 2}};
+    return {ata, csmi, with_status_part_left_zero(csmi),
+            with_final_partial_block(ata, 3 * 512 + 100, {abort, device_fault}),
+            with_final_partial_block(csmi, 3 * 512 + 100, {abort, device_fault})};
 }
 
 const std::vector<sweep_target>& targets() {
@@ -57,6 +94,15 @@ TEST_P(MarliskFaultSweep, FailsWithTheTableCodeAndNeverClaimsAPartialImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MarliskFaultSweep, testing::ValuesIn(sweep_cases(targets())),
+                         [](const auto& param_info) { return case_name(param_info.param); });
+
+class MarliskQuerySweep : public testing::TestWithParam<query_case> {};
+
+TEST_P(MarliskQuerySweep, AFailedQueryNeverLeadsToAFalseSuccess) {
+    run_and_check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MarliskQuerySweep, testing::ValuesIn(query_cases(targets())),
                          [](const auto& param_info) { return case_name(param_info.param); });
 
 } // namespace

@@ -1,5 +1,6 @@
 // Skelder's fault sweep: SCSI, ATA and CSMI routes; whole-image, segmented and deferred
-// downloads of four blocks (one block a command with /g 1); /r 1 for the retries.
+// downloads of four blocks (one block a command with /g 1); /r 1 for the retries; the queries
+// before a deferred download.
 #include "fault_sweep.h"
 
 #include <gtest/gtest.h>
@@ -13,11 +14,56 @@ const fault_kind kDriveAbort{
     "drive_abort", fault_site::drive, {{"status", 0x51}, {"error", 0x04}}, 1};
 // BSY without ERR: the drive did not complete the command.
 const fault_kind kDriveBusy{"drive_busy", fault_site::drive, {{"status", 0x80}, {"error", 0}}, 1};
+// DF without ERR: a device fault kept the drive from doing the command.
+const fault_kind kDriveFault{
+    "drive_fault", fault_site::drive, {{"status", 0x70}, {"error", 0}}, 1, 0, nullptr, true};
+
+// Failures before the download: the first IDENTIFY ends the run; the signature and closing
+// IDENTIFY, the log page and the SCSI identity only inform it.
+std::vector<query_fault> route_queries(const std::string& route) {
+    const auto identify = [](int nth, int status, int error) {
+        return nlohmann::json{
+            {"command", 0xEC}, {"nth", nth}, {"status", status}, {"error", error}};
+    };
+    std::vector<query_fault> queries = {
+        {"identify_abort", fault_site::drive, identify(1, 0x51, 0x04), 1},
+        {"identify_fault", fault_site::drive, identify(1, 0x70, 0), 1},
+        {"identify_busy", fault_site::drive, identify(1, 0x80, 0), 1},
+        {"signature_identify_abort", fault_site::drive, identify(2, 0x51, 0x04), 0},
+        {"closing_identify_fault", fault_site::drive, identify(3, 0x70, 0), 0},
+        {"read_log_abort",
+         fault_site::drive,
+         {{"command", 0x2F}, {"status", 0x51}, {"error", 0x04}},
+         0},
+        {"read_log_fault", fault_site::drive, {{"command", 0x2F}, {"status", 0x70}}, 0}};
+    if (route == "scsi") {
+        queries.push_back(
+            {"inquiry_busy", fault_site::scsi, {{"opcode", 0x12}, {"scsi_status", 0x08}}, 0});
+    } else if (route == "ata") {
+        queries.push_back({"identify_ioctl_error",
+                           fault_site::ioctl,
+                           {{"ioctl", "0x4D030"}, {"nth", 1}, {"error", 1117}},
+                           10});
+        // A driver that reports the whole length back whatever the drive did.
+        queries.push_back({"identify_abort_full_length",
+                           fault_site::drive,
+                           identify(1, 0x51, 0x04),
+                           1,
+                           {{"reply_transfer_length", 512}}});
+    } else {
+        queries.push_back({"phy_info_error",
+                           fault_site::controller,
+                           {{"request", "phy_info"}, {"error", 1117}},
+                           10});
+    }
+    return queries;
+}
 
 std::vector<fault_kind> route_faults(const std::string& route) {
     if (route == "scsi") {
         return {kDriveAbort,
                 kDriveBusy,
+                kDriveFault,
                 {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 1},
                 {"scsi_busy", fault_site::scsi, {{"scsi_status", 0x08}}, 1},
                 {"scsi_reservation_conflict", fault_site::scsi, {{"scsi_status", 0x18}}, 1},
@@ -29,12 +75,14 @@ std::vector<fault_kind> route_faults(const std::string& route) {
     if (route == "ata") {
         return {kDriveAbort,
                 kDriveBusy,
+                kDriveFault,
                 {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 5},
                 {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10},
                 {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9}};
     }
     return {kDriveAbort,
             kDriveBusy,
+            kDriveFault,
             {"ioctl_error", fault_site::controller, {{"error", 1117}}, 10},
             {"return_code", fault_site::controller, {{"return_code", 1}}, 10},
             {"connection_rejected", fault_site::controller, {{"connection_status", 4}}, 10}};
@@ -80,6 +128,7 @@ std::vector<sweep_target> skelder_targets() {
         deferred.arguments = {r.device, "/D:fw.LOD", "/e", "/a", "/g", "1"};
         deferred.subcommand = 0x0E;
         deferred.activates = true;
+        deferred.query_faults = route_queries(r.name);
         targets.push_back(deferred);
         if (std::string(r.name) == "csmi") {
             for (const auto& csmi : {whole, segmented, deferred}) {
@@ -102,6 +151,15 @@ TEST_P(SkelderFaultSweep, FailsWithTheTableCodeAndNeverClaimsAPartialImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SkelderFaultSweep, testing::ValuesIn(sweep_cases(targets())),
+                         [](const auto& param_info) { return case_name(param_info.param); });
+
+class SkelderQuerySweep : public testing::TestWithParam<query_case> {};
+
+TEST_P(SkelderQuerySweep, AFailedQueryNeverLeadsToAFalseSuccess) {
+    run_and_check(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SkelderQuerySweep, testing::ValuesIn(query_cases(targets())),
                          [](const auto& param_info) { return case_name(param_info.param); });
 
 } // namespace
