@@ -150,6 +150,9 @@ extern "C" DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffe
 // it looks at no file. A drive-relative "X:name" is taken from that drive's root.
 extern "C" DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,
                                          LPWSTR* lpFilePart) {
+    if (lpFilePart != nullptr) {
+        *lpFilePart = nullptr;
+    }
     if (lpFileName == nullptr || *lpFileName == L'\0') {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -205,7 +208,6 @@ extern "C" DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength
     }
     const DWORD written = winapi_host::copy_out(full, lpBuffer, nBufferLength);
     if (lpFilePart != nullptr) {
-        *lpFilePart = nullptr;
         if (written < nBufferLength && full.back() != L'\\') {
             *lpFilePart = lpBuffer + full.rfind(L'\\') + 1;
         }
