@@ -21,7 +21,6 @@ constexpr uint32_t ssp_request_size =
 static_assert(ssp_request_size == 468);
 
 constexpr UCHAR fis_register_h2d = 0x27;
-constexpr UCHAR fis_register_d2h = 0x34;
 constexpr UCHAR fis_command_bit = 0x80;
 constexpr UCHAR ata_status_err = 0x01;
 constexpr UCHAR ata_status_df = 0x20;
@@ -58,7 +57,8 @@ void build_command_fis(UCHAR (&fis)[20], const ata_registers& r) {
 // What the drive answered, for a request the driver accepted: an open reject means the
 // command never reached the drive; ERR in the status FIS is the drive's own error, DF a
 // device fault that kept it from doing the command, and BSY a command the drive did not
-// complete. A status part the driver left zero counts as success.
+// complete. The status byte is judged whatever FIS type the driver reports, so a status part
+// the driver left zero counts as success, and failure bits never do.
 int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
                          const device_context& context) {
     if (status.bConnectionStatus != CSMI_SAS_OPEN_ACCEPT) {
@@ -69,8 +69,7 @@ int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
         return result_request_failed;
     }
     const UCHAR* fis = status.bStatusFIS;
-    if (fis[0] == fis_register_d2h &&
-        (fis[2] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
+    if ((fis[2] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
         if (context.verbosity != 0) {
             printf("issue_stp_passthru: CMD=0x%x device error. Status=0x%02x Error=0x%02x\n",
                    context.registers.command, fis[2], fis[3]);
