@@ -45,6 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   "an update that succeeded leaves exit code 0");
     fuzz::require(updated != 0 || theApp.m_nExitCode != EXIT_UPDATE_SUCCESS,
                   "an update that failed leaves a failure code");
+    fuzz::require(updated == 0 || !fuzz::download_failure_left_standing(),
+                  "a run that ends with success left no failed DOWNLOAD MICROCODE standing");
     fuzz::require(fuzz::open_device_handles() == 0, "the disk is closed");
     return 0;
 }

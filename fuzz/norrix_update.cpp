@@ -61,5 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::require(exit_code >= NU_SUCCESS && exit_code <= NU_BAD_ARGUMENTS,
                   "the run ends with one of its exit codes");
     fuzz::require(fuzz::open_device_handles() == 0, "the bus closes the device");
+    fuzz::require(exit_code != NU_SUCCESS || !fuzz::download_failure_left_standing(),
+                  "a run that ends with success left no failed DOWNLOAD MICROCODE standing");
     return 0;
 }

@@ -67,5 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::require(exit_code == 0 || exit_code == 1 || exit_code == 2 || exit_code == 4 ||
                       exit_code == 5 || exit_code == 6 || exit_code == 9 || exit_code == 10,
                   "the run ends with one of its exit codes");
+    fuzz::require(exit_code != 0 || !fuzz::download_failure_left_standing(),
+                  "a run that ends with success left no failed DOWNLOAD MICROCODE standing");
     return 0;
 }

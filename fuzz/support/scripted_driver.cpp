@@ -5,11 +5,14 @@
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
+#include <csmi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <optional>
+#include <vector>
 
 extern "C" {
 HANDLE __real_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -135,14 +138,107 @@ void apply_patch(uint8_t* area, size_t size, bool fill) {
     }
 }
 
+constexpr uint8_t ata_download_microcode = 0x92;
+constexpr uint8_t ata_status_failed_bits = 0x01 | 0x20 | 0x80; // ERR, DF, BSY
+
+// A DOWNLOAD MICROCODE as the program sent it, and whether the script's answer failed it.
+struct download_reply {
+    uint8_t subcommand = 0;
+    uint16_t block_offset = 0;
+    bool failed = false;
+};
+
+std::vector<download_reply> download_replies;
+
+// The DOWNLOAD MICROCODE a request carries, read before the script answers it.
+std::optional<download_reply> download_in(DWORD code, const void* in, DWORD in_size) {
+    const auto* bytes = static_cast<const uint8_t*>(in);
+    auto command = [](uint8_t opcode, uint8_t features, uint8_t offset_low,
+                      uint8_t offset_high) -> std::optional<download_reply> {
+        if (opcode != ata_download_microcode) {
+            return std::nullopt;
+        }
+        return download_reply{features, static_cast<uint16_t>(offset_low | offset_high << 8)};
+    };
+    if (code == IOCTL_SCSI_PASS_THROUGH_DIRECT && in_size >= sizeof(SCSI_PASS_THROUGH_DIRECT)) {
+        SCSI_PASS_THROUGH_DIRECT header;
+        std::memcpy(&header, in, sizeof header);
+        const UCHAR* cdb = header.Cdb;
+        if (cdb[0] == 0x85 && header.CdbLength >= 16) {
+            return command(cdb[14], cdb[4], cdb[10], cdb[12]);
+        }
+        if (cdb[0] == 0xA1 && header.CdbLength >= 12) {
+            return command(cdb[9], cdb[3], cdb[6], cdb[7]);
+        }
+    } else if (code == IOCTL_ATA_PASS_THROUGH_DIRECT &&
+               in_size >= sizeof(ATA_PASS_THROUGH_DIRECT)) {
+        ATA_PASS_THROUGH_DIRECT request;
+        std::memcpy(&request, in, sizeof request);
+        const UCHAR* task_file = request.CurrentTaskFile;
+        return command(task_file[6], task_file[0], task_file[3], task_file[4]);
+    } else if (code == IOCTL_SCSI_MINIPORT &&
+               in_size >= offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status)) {
+        IOCTL_HEADER header;
+        std::memcpy(&header, in, sizeof header);
+        if (header.ControlCode == CC_CSMI_SAS_STP_PASSTHRU) {
+            const uint8_t* fis =
+                bytes + offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Parameters.bCommandFIS);
+            return command(fis[2], fis[3], fis[5], fis[6]);
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether the answer in the output buffer fails the command.
+bool reply_fails(DWORD code, const void* out, DWORD out_size) {
+    const auto* bytes = static_cast<const uint8_t*>(out);
+    if (code == IOCTL_SCSI_PASS_THROUGH_DIRECT && out_size >= sizeof(SCSI_PASS_THROUGH_DIRECT)) {
+        return bytes[offsetof(SCSI_PASS_THROUGH_DIRECT, ScsiStatus)] != 0;
+    }
+    if (code == IOCTL_ATA_PASS_THROUGH_DIRECT && out_size >= sizeof(ATA_PASS_THROUGH_DIRECT)) {
+        return (bytes[offsetof(ATA_PASS_THROUGH_DIRECT, CurrentTaskFile) + 6] &
+                ata_status_failed_bits) != 0;
+    }
+    if (code == IOCTL_SCSI_MINIPORT && out_size >= offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status) +
+                                                       sizeof(CSMI_SAS_STP_PASSTHRU_STATUS)) {
+        ULONG return_code = 0;
+        std::memcpy(&return_code, bytes + offsetof(IOCTL_HEADER, ReturnCode), sizeof return_code);
+        const uint8_t connection =
+            bytes[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bConnectionStatus)];
+        const uint8_t status = bytes[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + 2];
+        return return_code != 0 || connection != 0 || (status & ata_status_failed_bits) != 0;
+    }
+    // An output too short to hold the answer holds no success either.
+    return true;
+}
+
 } // namespace
 
 void reset_scripted_driver(const uint8_t* data, size_t size) {
     driver_script().reset(data, size);
+    download_replies.clear();
     for (slot_state& slot : slots) {
         slot = slot_state::unused;
     }
     next_slot = 0;
+}
+
+bool download_failure_left_standing() {
+    for (size_t i = 0; i < download_replies.size(); ++i) {
+        const download_reply& reply = download_replies[i];
+        if (!reply.failed) {
+            continue;
+        }
+        bool sent_again = false;
+        for (size_t j = i + 1; j < download_replies.size() && !sent_again; ++j) {
+            sent_again = download_replies[j].subcommand == reply.subcommand &&
+                         download_replies[j].block_offset == reply.block_offset;
+        }
+        if (!sent_again) {
+            return true;
+        }
+    }
+    return false;
 }
 
 size_t open_device_handles() {
@@ -209,11 +305,17 @@ extern "C" BOOL __wrap_DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWO
     }
     read_whole(data.data, data.size);
 
+    std::optional<download_reply> download = download_in(code, in, in_size);
+
     reply_script& script = driver_script();
     const uint8_t mode = script.byte();
     if ((mode & 0x07) == 0) {
         if (returned != nullptr) {
             *returned = 0;
+        }
+        if (download) {
+            download->failed = true;
+            download_replies.push_back(*download);
         }
         SetLastError(failure_errors[(mode >> 3) & 0x07]);
         return FALSE;
@@ -229,6 +331,10 @@ extern "C" BOOL __wrap_DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWO
                     to_data ? data.size : out_size, (kind & 0x02) != 0);
     }
     restore_direct_header(saved, out, out_size);
+    if (download) {
+        download->failed = reply_fails(code, out, out_size);
+        download_replies.push_back(*download);
+    }
     const DWORD count = (mode & 0x40) != 0 ? script.dword() : out_size;
     if (returned != nullptr) {
         *returned = count;
