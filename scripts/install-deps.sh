@@ -5,7 +5,7 @@
 set -euo pipefail
 
 # The demo: Skelder's host program over the simulated machine.
-demo_packages=(cmake ninja-build g++ nlohmann-json3-dev libssl-dev)
+demo_packages=(make cmake ninja-build g++ nlohmann-json3-dev libssl-dev)
 # Everything else: 32-bit host programs and their libraries, tests, Windows builds, Wine
 # (wine: the wine and wineboot commands; wine32:i386 runs the 32-bit programs), qemu-user
 # (32-bit programs where the kernel runs none), fuzzing, benchmarks, a virtual display, lint.

@@ -99,7 +99,7 @@ wine_command(const std::filesystem::path& program,
         settings.emplace_back("WINELOADER", loader64);
         return {loader64};
     }
-    return {"wine"};
+    return {FWU_WINE};
 }
 
 // The command that starts a host program: through qemu-i386 where the kernel runs no
