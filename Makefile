@@ -37,7 +37,7 @@ demo:
 
 # Wine cases take a prefix each from the resource spec (tests/wine/CMakeLists.txt).
 test-host: host windows
-	ctest --test-dir build/host $(CTEST_FLAGS) --resource-spec-file build/host/ctest-resources.json \
+	ctest --test-dir build/host $(CTEST_FLAGS) --resource-spec-file $(CURDIR)/build/host/ctest-resources.json \
 	  $(if $(JUNIT),--output-junit $(RESULTS)/host.xml)
 
 test-asan: host-asan
