@@ -5,6 +5,11 @@
 // of the format. glibc's "C" locale is ASCII only and fails the whole call instead, so a
 // non-ASCII file name would vanish with its line end. Glibc lets a program take over a
 // conversion; the stand-in does so for these, in narrow and in wide output.
+//
+// Wide printf to the console goes the same way on Windows: each argument is written as
+// bytes by the same rule, while a glibc wide stream in the "C" locale writes '?' instead.
+// The programs print wide text through vwprintf, which the host build wraps (programs.cmake)
+// to format into wide text and write the bytes.
 #include <printf.h>
 
 #include <algorithm>
@@ -12,10 +17,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cstdarg>
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 namespace {
+
+// Set while wide text is formatted for a byte stream: arguments end as in narrow output.
+thread_local bool g_formatting_for_bytes = false;
 
 bool is_character(const printf_info* info) {
     return info->spec == 'c' || info->spec == 'C';
@@ -63,7 +73,7 @@ std::wstring text_of(const printf_info* info, const void* const* args, bool narr
 
 int print_text(FILE* stream, const printf_info* info, const void* const* args) {
     const bool wide_stream = ::fwide(stream, 0) > 0;
-    const std::wstring text = text_of(info, args, !wide_stream);
+    const std::wstring text = text_of(info, args, !wide_stream || g_formatting_for_bytes);
     const std::size_t width = info->width > 0 ? static_cast<std::size_t>(info->width) : 0;
     const std::size_t padding = width > text.size() ? width - text.size() : 0;
     std::wstring out =
@@ -101,6 +111,32 @@ const bool registered = [] {
 }();
 
 } // namespace
+
+extern "C" int __wrap_vwprintf(const wchar_t* format, va_list args) {
+    std::wstring text(256, L'\0');
+    int length = -1;
+    g_formatting_for_bytes = true;
+    while (length < 0 && text.size() <= (1u << 20)) {
+        va_list copy;
+        va_copy(copy, args);
+        length = std::vswprintf(text.data(), text.size(), format, copy);
+        va_end(copy);
+        if (length < 0) {
+            text.resize(text.size() * 2);
+        }
+    }
+    g_formatting_for_bytes = false;
+    if (length < 0) {
+        return -1;
+    }
+    std::string bytes;
+    for (wchar_t ch : std::wstring_view(text.data(), static_cast<std::size_t>(length))) {
+        if (static_cast<unsigned long>(ch) <= 0xFF) {
+            bytes.push_back(static_cast<char>(ch));
+        }
+    }
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() ? length : -1;
+}
 
 // Referenced by the link options of the stand-in so that the conversions above are linked.
 extern "C" const int fwu_winapi_wide_output_anchor = registered ? 1 : 0;
