@@ -1,5 +1,6 @@
-// Cases for the stand-in alone. Each group says why Windows has nothing to compare it with;
-// every other case of winapi/tests also runs as a Windows program under Wine.
+// Cases for the stand-in alone. Each group says why Windows has nothing to compare it with.
+// The other sources of winapi/tests also run as Windows programs under Wine, but for
+// process_exit_test.cpp, whose cases read the simulated machine's exit record and trace.
 #include "command_line.h"
 
 #include <windows.h>
@@ -41,8 +42,8 @@ TEST(command_line_building, quotes_every_argument_so_splitting_gives_it_back) {
               (args{L"/my dir/prog", L"x"}));
 }
 
-// The default simulated machine: its disks, controllers and device classes exist only there.
-// The default machine: \\.\PhysicalDrive0 holds a drive behind SCSI and ATA pass-through.
+// The default simulated machine exists only here: \\.\PhysicalDrive0 with a drive behind SCSI
+// and ATA pass-through, three disk interfaces, the controllers' device classes.
 TEST(device_handles, an_exclusive_disk_open_refuses_later_opens_until_closed) {
     const wchar_t* disk = L"\\\\.\\PhysicalDrive0";
     HANDLE held =
