@@ -24,8 +24,9 @@ endfunction()
 
 # <target>_version: an interface library whose program_version.h gives the version as
 # text (PROGRAM_VERSION_TEXT) and as the four numbers of a version resource
-# (PROGRAM_VERSION_NUMBERS); beside it <target>.exe.manifest, made from
-# <target>.exe.manifest.in with the version in its assembly identity.
+# (PROGRAM_VERSION_NUMBERS); beside it <target>.exe.manifest and
+# <target>-dryrun.exe.manifest, made from <target>.exe.manifest.in with the version in its
+# assembly identity. The dry-run flavour never asks for elevation: it touches no drive.
 function(fwu_program_version target version)
   string(REPLACE "." ";" numbers ${version})
   list(LENGTH numbers count)
@@ -45,6 +46,9 @@ function(fwu_program_version target version)
   if(EXISTS ${template})
     set(PROGRAM_VERSION ${manifest_version})
     configure_file(${template} ${dir}/${target}.exe.manifest @ONLY)
+    file(READ ${dir}/${target}.exe.manifest manifest)
+    string(REGEX REPLACE "level=\"[A-Za-z]+\"" "level=\"asInvoker\"" manifest "${manifest}")
+    file(CONFIGURE OUTPUT ${dir}/${target}-dryrun.exe.manifest CONTENT "${manifest}" @ONLY)
   endif()
   add_library(${target}_version INTERFACE)
   target_include_directories(${target}_version INTERFACE ${dir})
