@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
 .PHONY: all deps host host-asan windows demo test test-host test-asan test-wine lint format clean bench \
-        fuzz test-fuzz
+        fuzz test-fuzz dist
 
 all: host
 
@@ -44,6 +44,10 @@ fuzz: deps
 test-fuzz: fuzz
 	ctest --test-dir build/fuzz $(CTEST_FLAGS) -L fuzz
 
+# Release archives of the Windows programs in dist/ (README, Releases).
+dist: deps
+	JOBS=$(JOBS) ./scripts/dist.sh
+
 # Benchmarks of the programs' host cost (docs/performance.md); timings are noisy, so this is
 # not part of make test. BENCH_FLAGS go to each benchmark program.
 bench: deps
@@ -62,4 +66,4 @@ format:
 	  \( -name "*.h" -o -name "*.cpp" \) -print 2>/dev/null | xargs -r clang-format -i
 
 clean:
-	rm -rf build
+	rm -rf build dist
