@@ -7,7 +7,7 @@ RESULTS := $(CURDIR)/build/test-results
 export PATH := /usr/sbin:/usr/bin:/sbin:/bin:$(PATH)
 
 .PHONY: all deps host host-asan host-emulated windows demo test test-host test-asan test-wine lint \
-        format clean bench fuzz test-fuzz test-emulated check-deps
+        format clean bench fuzz test-fuzz test-emulated check-deps dist
 
 all: host
 
@@ -73,6 +73,10 @@ fuzz: deps
 test-fuzz: fuzz
 	ctest --test-dir build/fuzz $(CTEST_FLAGS) -L fuzz $(if $(JUNIT),--output-junit $(RESULTS)/fuzz.xml)
 
+# Release archives of the Windows programs in dist/ (README, Releases).
+dist: deps
+	JOBS=$(JOBS) ./scripts/dist.sh
+
 # Benchmarks of the programs' host cost (docs/performance.md); timings are noisy, so this is
 # not part of make test. BENCH_FLAGS go to each benchmark program.
 bench: deps
@@ -91,4 +95,4 @@ format:
 	  \( -name "*.h" -o -name "*.cpp" \) -print 2>/dev/null | xargs -r clang-format -i
 
 clean:
-	rm -rf build
+	rm -rf build dist
