@@ -14,7 +14,7 @@ rm -f trace.jsonl
 echo "\$ skelder \\\\.\\PhysicalDrive0 /D:fw.LOD /s /v"
 set +e
 WINSIM_CLOCK=virtual WINSIM_TRACE="$demo/trace.jsonl" \
-  "$root/build/host/bin/skelder" '\\.\PhysicalDrive0' /D:fw.LOD /s /v
+  "$root/build/demo-host/bin/skelder" '\\.\PhysicalDrive0' /D:fw.LOD /s /v
 code=$?
 set -e
 echo

@@ -1,15 +1,11 @@
 // Runs the probe program (32-bit, like the programs on the framework) and reads what it
 // reports of the framework's hooks and command-line splitting.
-#include <gtest/gtest.h>
+#include "fwu_test_support.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -18,39 +14,9 @@ struct ProbeRun {
     int code = -1;
 };
 
-ProbeRun RunProbe(std::vector<std::string> args) {
-    args.insert(args.begin(), APPFRAME_PROBE);
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-
-    int fds[2];
-    EXPECT_EQ(pipe(fds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, APPFRAME_PROBE, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    ProbeRun run;
-    if (spawned != 0) {
-        close(fds[0]);
-        ADD_FAILURE() << "cannot start " << APPFRAME_PROBE;
-        return run;
-    }
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof(buffer))) > 0;) {
-        run.out.append(buffer, static_cast<size_t>(n));
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+ProbeRun RunProbe(const std::vector<std::string>& args) {
+    const auto result = fwu_test::run(APPFRAME_PROBE, args);
+    return {result.out, result.exit_code};
 }
 
 TEST(AppframeFramework, HooksRunInOrderAndTheQuitCodeIsTheExitCode) {

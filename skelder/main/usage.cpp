@@ -1,6 +1,7 @@
 #include "main/usage.h"
 
 #include "main/build_date.h"
+#include "program_version.h"
 
 #include <stdio.h>
 
@@ -15,7 +16,8 @@ const char* const table_rule =
 
 void print_banner() {
     printf("%s\n", equals_rule);
-    printf("Halvern Utility. Version: 1.0.3 Build Date: %s\n", build_date().text);
+    printf("Halvern Utility. Version: " PROGRAM_VERSION_TEXT " Build Date: %s\n",
+           build_date().text);
     printf("Firmware update utility for Halvern ATA drives. (C) Halvern.\n");
     printf("%s\n", equals_rule);
 }

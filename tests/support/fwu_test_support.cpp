@@ -2,6 +2,9 @@
 
 #include <winsim/sha256.h>
 
+#include <gtest/gtest.h>
+
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +21,96 @@ extern char** environ;
 
 namespace fwu_test {
 namespace {
+
+// Where the build decided this tree's cases cannot run (a 32-bit sanitizer program on a
+// kernel without 32-bit execution, ...), ctest names the reason: every case ends as skipped
+// before it starts, and says why.
+class skip_when_told : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const char* reason = std::getenv("FWU_TEST_SKIP_REASON");
+        if (reason != nullptr && *reason != '\0') {
+            std::printf("skipped: %s\n", reason);
+            std::fflush(stdout);
+            std::_Exit(kSkippedExitCode);
+        }
+    }
+};
+[[maybe_unused]] const auto* const skip_environment =
+    ::testing::AddGlobalTestEnvironment(new skip_when_told);
+
+// The first bytes of a file: an ELF i386 program, a PE image's machine, ...
+std::array<unsigned char, 64> file_head(const std::filesystem::path& path) {
+    std::array<unsigned char, 64> head{};
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    return head;
+}
+
+bool is_i386_elf(const std::filesystem::path& program) {
+    const auto head = file_head(program);
+    return head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F' &&
+           head[4] == 1 /* ELFCLASS32 */ && head[18] == 3 && head[19] == 0 /* EM_386 */;
+}
+
+// A 64-bit Windows image (PE32+ for x86-64).
+bool is_pe_x86_64(const std::filesystem::path& program) {
+    std::ifstream in(program, std::ios::binary);
+    unsigned char dos[64]{};
+    in.read(reinterpret_cast<char*>(dos), sizeof dos);
+    if (!in || dos[0] != 'M' || dos[1] != 'Z') {
+        return false;
+    }
+    const std::uint32_t pe_at = dos[60] | dos[61] << 8 | dos[62] << 16 |
+                                static_cast<std::uint32_t>(dos[63]) << 24;
+    unsigned char pe[6]{};
+    in.seekg(pe_at);
+    in.read(reinterpret_cast<char*>(pe), sizeof pe);
+    return in && pe[0] == 'P' && pe[1] == 'E' && pe[4] == 0x64 && pe[5] == 0x86;
+}
+
+// The Wine prefix of this case: with ctest's resource groups, the one its slot names
+// (two cases at once never share a wineserver); otherwise the one the environment names,
+// or the first slot's.
+std::string wine_prefix_dir() {
+    if (const char* slot = std::getenv("CTEST_RESOURCE_GROUP_0_WINEPREFIX"); slot != nullptr) {
+        // "id:<n>,slots:1"
+        std::string text = slot;
+        const auto id_at = text.find("id:");
+        const auto id_end = text.find(',', id_at);
+        if (id_at != std::string::npos) {
+            return std::string(FWU_WINE_PREFIX) + "-" + text.substr(id_at + 3, id_end - id_at - 3);
+        }
+    }
+    const char* named = std::getenv("WINEPREFIX");
+    return named != nullptr && *named != '\0' ? std::string(named)
+                                               : std::string(FWU_WINE_PREFIX) + "-0";
+}
+
+// The command that starts a Windows program under Wine. 64-bit images go to Wine's 64-bit
+// loader itself: Debian's wrapper starts the 32-bit loader first whenever 32-bit Wine is
+// installed, which a kernel without 32-bit execution cannot run.
+std::vector<std::string>
+wine_command(const std::filesystem::path& program,
+             std::vector<std::pair<std::string, std::string>>& settings) {
+    settings.emplace_back("WINEPREFIX", wine_prefix_dir());
+    const std::string loader64 = FWU_WINE64_LOADER;
+    if (!loader64.empty() && is_pe_x86_64(program)) {
+        settings.emplace_back("WINELOADER", loader64);
+        return {loader64};
+    }
+    return {FWU_WINE};
+}
+
+// The command that starts a host program: through qemu-i386 where the kernel runs no
+// 32-bit programs (the build found it).
+std::vector<std::string> i386_prefix(const std::filesystem::path& program) {
+    const std::string emulator = FWU_I386_EMULATOR;
+    if (emulator.empty() || !is_i386_elf(program)) {
+        return {};
+    }
+    return {emulator};
+}
 
 void write_text(const std::filesystem::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
@@ -161,15 +254,17 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
     settings.insert(settings.end(), options.env.begin(), options.env.end());
 
     std::vector<std::string> argv_text = options.command_prefix;
+    const bool wine_prefix_given = argv_text.size() == 1 && argv_text[0] == "wine";
     const bool under_wine = argv_text.empty() && is_windows_binary(program);
-    if (under_wine) {
-        argv_text.push_back("wine");
-        // One setting per test reaches the suites (FWU_TEST_WINE_FLAVOUR_DIR): the prefix
-        // that the wine_prefix case made is named here.
-        if (std::getenv("WINEPREFIX") == nullptr) {
-            settings.emplace_back("WINEPREFIX", FWU_WINE_PREFIX);
-        }
+    auto timeout = options.timeout;
+    if (under_wine || wine_prefix_given) {
+        argv_text = wine_command(program, settings);
         settings.emplace_back("WINEDEBUG", "-all");
+    } else if (argv_text.empty()) {
+        argv_text = i386_prefix(program);
+        if (!argv_text.empty()) {
+            timeout *= FWU_I386_TIME_SCALE;
+        }
     }
     argv_text.push_back(program.string());
     argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
@@ -180,7 +275,9 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
 
     int out_pipe[2];
     int err_pipe[2];
-    if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) {
+    // Closed by a successful exec; otherwise the child writes exec's errno into it.
+    int exec_pipe[2];
+    if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0 || ::pipe2(exec_pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     const pid_t child = ::fork();
@@ -194,19 +291,28 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
         ::close(err_pipe[0]);
         ::close(out_pipe[1]);
         ::close(err_pipe[1]);
+        ::close(exec_pipe[0]);
         const int null_in = ::open("/dev/null", O_RDONLY);
         ::dup2(null_in, STDIN_FILENO);
+        int error = 0;
         if (::chdir(working_dir.c_str()) != 0) {
-            ::_exit(126);
+            error = errno;
+        } else {
+            ::execvpe(argv[0], argv.data(), envp.data());
+            error = errno;
         }
-        ::execvpe(argv[0], argv.data(), envp.data());
+        [[maybe_unused]] const auto written = ::write(exec_pipe[1], &error, sizeof error);
         ::_exit(127);
     }
+    ::close(exec_pipe[1]);
+    int exec_error = 0;
+    const auto exec_reply = ::read(exec_pipe[0], &exec_error, sizeof exec_error);
+    ::close(exec_pipe[0]);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
 
     run_result result;
-    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open_pipes = 2;
@@ -254,6 +360,22 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
         if (!line.empty()) {
             result.trace.push_back(nlohmann::json::parse(line));
         }
+    }
+
+    // A case must not go on to read the wire of a run that did not happen.
+    const std::string command = argv_text.front();
+    if (exec_reply == static_cast<ssize_t>(sizeof exec_error)) {
+        throw std::runtime_error("cannot start " + command + ": " + std::strerror(exec_error));
+    }
+    if (result.timed_out) {
+        throw std::runtime_error(program.string() + " did not end within " +
+                                 std::to_string(timeout.count()) + " ms");
+    }
+    const bool host_program = options.command_prefix.empty() && !is_windows_binary(program);
+    if (host_program && options.expect_exit_record && result.exit_record().is_null()) {
+        throw std::runtime_error(program.string() + " ended (status " +
+                                 std::to_string(result.exit_code) +
+                                 ") without writing its exit record:\n" + result.err);
     }
     return result;
 }

@@ -15,6 +15,9 @@
 
 namespace fwu_test {
 
+// The exit code of a case that cannot run here (ctest's SKIP_RETURN_CODE).
+inline constexpr int kSkippedExitCode = 77;
+
 // A directory of its own for one test, removed with everything in it at the end.
 class temp_dir {
 public:
@@ -43,7 +46,10 @@ struct run_options {
     // no prefix, an .exe runs under Wine and its output reads as the host build's
     // ("\r\n" as "\n", its name as given): see docs/wine.md.
     std::vector<std::string> command_prefix;
+    // Scaled by the build's factor where a 32-bit program runs under an emulator.
     std::chrono::milliseconds timeout{60'000};
+    // A host program always writes its exit record; false where a case expects none.
+    bool expect_exit_record = true;
 };
 
 struct run_result {
@@ -62,6 +68,9 @@ struct run_result {
     nlohmann::json drive_state(std::string_view id) const;
 };
 
+// Throws, failing the case, when the program cannot be started, does not end in time, or
+// (a host program) ends without its exit record: no case reads the wire of a run that
+// did not happen.
 run_result run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const run_options& options = {});
 

@@ -5,6 +5,7 @@
 set -euo pipefail
 flavour_dir=$1
 source_dir=$2
+. "$source_dir/tests/wine/wine_prefix_slot.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/fwu-second-XXXXXX")
 trap 'rm -rf "$work"' EXIT

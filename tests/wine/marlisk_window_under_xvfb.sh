@@ -6,6 +6,7 @@
 set -euo pipefail
 flavour_dir=$1
 source_dir=$2
+. "$source_dir/tests/wine/wine_prefix_slot.sh"
 picture=${3:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/fwu-window-XXXXXX")

@@ -24,7 +24,10 @@ INSTANTIATE_TEST_SUITE_P(
         no_disk_case{"drive_letter_path_ignored", {"/T:C:\\x", "/D:fw.bin", "/V"}, 8},
         no_disk_case{"missing_device", {"/T:\\\\.\\NoSuchDevice7", "/D:fw.bin"}, 2},
         no_disk_case{"missing_device_verbose", {"-t:\\\\.\\NoSuchDevice7", "d:fw.bin", "/v"}, 2},
-        no_disk_case{"missing_controller", {"/C:9,5000000000000001", "/D:fw.bin", "/V"}, 2}),
+        no_disk_case{"missing_controller", {"/C:9,5000000000000001", "/D:fw.bin", "/V"}, 2},
+        // Wide console text: é prints as the byte 0xE9; Ω ends the device name, not the line.
+        no_disk_case{"device_name_e_acute", {"/T:\\\\.\\NoSuchDevic\xC3\xA9", "/D:fw.bin"}, 2},
+        no_disk_case{"device_name_omega", {"/T:\\\\.\\NoSuchDevic\xCE\xA9x", "/D:fw.bin"}, 2}),
     fwu_wine::case_name);
 
 } // namespace

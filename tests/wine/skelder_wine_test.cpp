@@ -35,6 +35,12 @@ INSTANTIATE_TEST_SUITE_P(
         no_disk_case{
             "missing_device_verbose", {"\\\\.\\NoSuchDevice7", "/D:fw.LOD", "/s", "/v"}, 2},
         no_disk_case{"missing_device_ata_route", {"/T:\\\\.\\NoSuchDevice7", "/e", "/vv"}, 2},
+        // A wide character below 256 prints as its byte (é as 0xE9); any other ends the name,
+        // not the line.
+        no_disk_case{
+            "file_name_e_acute", {"\\\\.\\NoSuchDevice7", "/D:fw\xC3\xA9.LOD", "/s", "/v"}, 2},
+        no_disk_case{
+            "file_name_omega", {"\\\\.\\NoSuchDevice7", "/D:fw\xCE\xA9x.LOD", "/s", "/v"}, 2},
         // Wine has no CSMI controllers: the scan finds none of the fifteen.
         no_disk_case{"scan", {"--scan"}, 0}, no_disk_case{"scan_verbose", {"--scan", "/v"}, 0}),
     fwu_wine::case_name);

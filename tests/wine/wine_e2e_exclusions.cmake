@@ -11,6 +11,9 @@ set(FWU_WINE_MARLISK_EXCLUDED
   marlisk_csmi.updates_the_drive_of_raid_set_0_through_stp
   # The host's mutex lock files stand for another process; Wine's mutexes live in its server.
   marlisk_application.a_second_instance_ends_with_3_at_once_and_writes_no_log
+  # It gives the first process 700 ms to take the mutex; Wine may take longer to start one on
+  # a loaded machine. wine.marlisk_second_instance holds the first until the second has run.
+  marlisk_application.a_running_instance_keeps_a_second_process_out
   # Wine sets SystemDrive to C: in every new process, whatever the parent's environment says.
   marlisk_application.windows_pe_skips_the_controller_gate_in_either_letter_case
   # These copy the host program into a folder of its own to look beside it; the Windows

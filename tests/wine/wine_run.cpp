@@ -12,6 +12,8 @@ fwu_test::run_result run_under_wine(const std::filesystem::path& exe,
                                     const std::vector<std::string>& arguments) {
     fwu_test::run_options options;
     options.command_prefix = {"wine"};
+    // Wine reads the arguments in the host's character set; the host build reads them as UTF-8.
+    options.env = {{"LC_ALL", "C.UTF-8"}};
     options.timeout = std::chrono::milliseconds(120'000);
     return fwu_test::run(exe, arguments, options);
 }

@@ -60,21 +60,22 @@ extern "C" FILE* _wfreopen(const wchar_t* filename, const wchar_t* mode, FILE* s
     const auto mapped = winapi_host::to_host_path(filename);
     bool text = true;
     const std::string how = host_mode(mode, text);
+    FILE* opened = nullptr;
     if (mapped.error != 0 || how.empty()) {
         errno = mapped.error != 0 ? ENOENT : EINVAL;
-        return nullptr;
-    }
-    FILE* file = std::fopen(mapped.path.c_str(), how.c_str());
-    if (file == nullptr) {
-        return nullptr;
-    }
-    FILE* opened = file;
-    if (text) {
-        opened = ::fopencookie(file, how.c_str(), {read_raw, write_text, nullptr, close_file});
+    } else if (FILE* file = std::fopen(mapped.path.c_str(), how.c_str()); file != nullptr) {
+        opened = text
+                     ? ::fopencookie(file, how.c_str(), {read_raw, write_text, nullptr, close_file})
+                     : file;
         if (opened == nullptr) {
             std::fclose(file);
-            return nullptr;
         }
+    }
+    if (opened == nullptr) {
+        // Microsoft's freopen: "If an error occurs, the original file is closed". The stream
+        // object stays usable on the host, but read-only on nothing, so writes to it fail.
+        std::freopen("/dev/null", "r", stream);
+        return nullptr;
     }
     std::fclose(stream);
     if (stream == stdout) {

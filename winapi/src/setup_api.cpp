@@ -130,9 +130,11 @@ extern "C" BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_D
     if (set == nullptr) {
         return fail("SetupDiEnumDeviceInterfaces", ERROR_INVALID_HANDLE);
     }
+    // A wrong cbSize is a bad parameter here, a bad user buffer in the other calls (as Wine,
+    // whose setup API tests also run on Windows, answers).
     if (DeviceInterfaceData == nullptr ||
         DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
-        return fail("SetupDiEnumDeviceInterfaces", ERROR_INVALID_USER_BUFFER);
+        return fail("SetupDiEnumDeviceInterfaces", ERROR_INVALID_PARAMETER);
     }
     if (!set->interfaces || MemberIndex >= set->devices.size()) {
         return fail("SetupDiEnumDeviceInterfaces", ERROR_NO_MORE_ITEMS);

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Checks of the release archives (README, Releases).
+
+check_release.py contents DIST SOURCE ZIP...   the zips named, their files and sums
+check_release.py dryrun DIST ZIP PROGRAM        the unpacked dry-run program under Wine
+"""
+import hashlib
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import zipfile
+from pathlib import Path
+
+DRY_RUN_REFUSED = 78
+DRAVONI = ("\\\\?\\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#"
+           "{53f56307-b6bf-11d0-94f2-00a0c91efb8b}")
+# A run of each program on the default example machine: arguments, drive, image size.
+DRY_RUNS = {
+    "skelder": (["\\\\.\\PhysicalDrive0", "/D:fw.bin", "/s"], "pd0-halvern", 1 << 20),
+    "norrixupdater": (["/T:\\\\.\\PhysicalDrive2", "/D:fw.bin"], "pd2-norrix", 392 * 512),
+    "marlisk": (["/t:" + DRAVONI, "/d:fw.bin"], "pd1-dravoni", 80 * 512),
+}
+PE_MACHINES = {"win64": 0x8664, "win32": 0x014C}
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def read_sums(text):
+    sums = {}
+    for line in text.splitlines():
+        digest, name = line.split("  ", 1)
+        sums[name] = digest
+    return sums
+
+
+def pe_machine(exe):
+    header = int.from_bytes(exe[0x3C:0x40], "little")
+    return int.from_bytes(exe[header + 4:header + 6], "little") if exe[header:header + 4] == b"PE\0\0" else None
+
+
+def check_zip(path, source):
+    folder = path.stem
+    program, _, bits = re.fullmatch(r"([a-z]+)-([0-9.]+)-(win64|win32)", folder).groups()
+    with zipfile.ZipFile(path) as archive:
+        files = {info.filename: archive.read(info) for info in archive.infolist()}
+    examples = sorted(p.name for p in (source / "examples").glob("*.json"))
+    expected = {f"{program}.exe", f"{program}-dryrun.exe", f"{program}.txt", "machine-format.txt",
+                "BUILDINFO", "SHA256SUMS"} | {f"examples/{name}" for name in examples}
+    check(set(files) == {f"{folder}/{name}" for name in expected},
+          f"{path.name}: holds {sorted(files)}, not {sorted(expected)} in {folder}/")
+    files = {name[len(folder) + 1:]: data for name, data in files.items()}
+    if set(files) != expected:
+        return
+    sums = read_sums(files["SHA256SUMS"].decode())
+    check(sums == {name: sha256(data) for name, data in files.items() if name != "SHA256SUMS"},
+          f"{path.name}: SHA256SUMS does not match its files")
+    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "machine-format.md")):
+        data = files[text]
+        check(b"\n" not in data.replace(b"\r\n", b""), f"{path.name}: {text} has a bare LF")
+        check(data.replace(b"\r\n", b"\n") == (source / "docs" / doc).read_bytes(),
+              f"{path.name}: {text} is not docs/{doc}")
+    for name in examples:
+        check(files[f"examples/{name}"] == (source / "examples" / name).read_bytes(),
+              f"{path.name}: examples/{name} differs from the source")
+    real, dry = files[f"{program}.exe"], files[f"{program}-dryrun.exe"]
+    for name, exe in ((f"{program}.exe", real), (f"{program}-dryrun.exe", dry)):
+        check(pe_machine(exe) == PE_MACHINES[bits], f"{path.name}: {name} is not a {bits} program")
+    description = "(dry run".encode("utf-16-le")
+    check(description in dry and description not in real,
+          f"{path.name}: only the dry-run program's description says dry run")
+    check(b'level="asInvoker"' in dry and b"requireAdministrator" not in dry,
+          f"{path.name}: the dry-run manifest asks for elevation")
+    head = subprocess.run(["git", "-C", str(source), "rev-parse", "HEAD"], capture_output=True,
+                          text=True, check=True).stdout.strip()
+    info = files["BUILDINFO"].decode()
+    check(f"commit: {head}" in info, f"{path.name}: BUILDINFO does not name commit {head}")
+    for package in ("g++-mingw-w64-", "binutils-mingw-w64-"):
+        check(re.search(rf"^  {re.escape(package)}\S+ \S+$", info, re.M),
+              f"{path.name}: BUILDINFO has no version of {package}*")
+
+
+def contents(dist, source, names):
+    sums = read_sums((dist / "SHA256SUMS").read_text())
+    check(sorted(sums) == sorted(names), f"dist/SHA256SUMS lists {sorted(sums)}, not {sorted(names)}")
+    for name in names:
+        path = dist / name
+        if not path.exists():
+            failures.append(f"{name} was not made")
+            continue
+        check(sums.get(name) == sha256(path.read_bytes()), f"dist/SHA256SUMS is wrong for {name}")
+        check_zip(path, source)
+
+
+def wine(exe, arguments, cwd, settings):
+    environment = {k: v for k, v in os.environ.items() if not k.startswith("WINSIM_")}
+    environment.update(settings, WINEDEBUG="-all")
+    # The build names Wine's 64-bit loader for 64-bit programs (FWU_WINE_LOADER).
+    loader = os.environ.get("FWU_WINE_LOADER") or "wine"
+    return subprocess.run([loader, str(exe)] + arguments, cwd=cwd, env=environment,
+                          capture_output=True, timeout=240)
+
+
+def dryrun(dist, zip_name, program):
+    arguments, drive, size = DRY_RUNS[program]
+    with tempfile.TemporaryDirectory() as scratch:
+        scratch = Path(scratch)
+        with zipfile.ZipFile(dist / zip_name) as archive:
+            archive.extractall(scratch)
+        unpacked = scratch / Path(zip_name).stem
+        exe = unpacked / f"{program}-dryrun.exe"
+        image = bytes((i * 7 + i // 512) & 0xFF for i in range(size))
+        (scratch / "fw.bin").write_bytes(image)
+        trace = scratch / "trace.jsonl"
+        ran = wine(exe, arguments, scratch,
+                   {"WINSIM_MACHINE": str(unpacked / "examples" / "default-machine.json"),
+                    "WINSIM_TRACE": str(trace), "WINSIM_CLOCK": "virtual"})
+        check(ran.returncode == 0, f"{program}-dryrun on the default machine: exit {ran.returncode}\n"
+                                   f"{ran.stdout.decode(errors='replace')}")
+        records = [json.loads(line) for line in trace.read_text().splitlines()] if trace.exists() else []
+        exits = [r for r in records if r.get("call") == "exit"]
+        drives = {d.get("id"): d for d in exits[-1].get("drives", [])} if exits else {}
+        check(drives.get(drive, {}).get("sha256") == sha256(image),
+              f"{program}-dryrun: the trace does not show the image on {drive}")
+        # Without a readable machine description: refused before anything else.
+        for setting in ({}, {"WINSIM_MACHINE": ""}, {"WINSIM_MACHINE": str(scratch / "missing.json")}):
+            trace.unlink(missing_ok=True)
+            ran = wine(exe, arguments, scratch, dict(setting, WINSIM_TRACE=str(trace)))
+            check(ran.returncode == DRY_RUN_REFUSED and ran.stdout == b"" and not trace.exists(),
+                  f"{program}-dryrun with {setting or 'no WINSIM_MACHINE'}: exit {ran.returncode}, "
+                  f"output {ran.stdout[:200]!r}, trace {trace.exists()}")
+
+
+def main(argv):
+    if argv[1] == "contents":
+        contents(Path(argv[2]), Path(argv[3]), argv[4:])
+    else:
+        dryrun(Path(argv[2]), argv[3], argv[4])
+    for failure in failures:
+        print("FAILED:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

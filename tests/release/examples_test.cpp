@@ -1,0 +1,86 @@
+// The example machines of the release archives do what their names say, for each program:
+// a deployment script rehearsed on them meets the outcome their description promises.
+#include <fwu_test_support.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kDravoniPath = "\\\\?\\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#"
+                                 "{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
+
+struct program_run {
+    const char* program;
+    std::vector<std::string> arguments;
+    std::size_t image_size;
+};
+
+const program_run kSkelder{"skelder", {"\\\\.\\PhysicalDrive0", "/D:fw.bin", "/s"}, 1 << 20};
+const program_run kNorrix{"norrixupdater", {"/T:\\\\.\\PhysicalDrive2", "/D:fw.bin"}, 200000};
+const program_run kMarlisk{"marlisk", {"/t:" + kDravoniPath, "/d:fw.bin"}, 40000};
+
+struct example_case {
+    const char* machine;
+    const program_run* run;
+    int exit_code;
+};
+
+// Each machine with each program (docs/machine-format.md, Example machines).
+// clang-format off
+const example_case kCases[] = {
+    {"default-machine.json", &kSkelder, 0},
+    {"default-machine.json", &kNorrix, 0},
+    {"default-machine.json", &kMarlisk, 0},
+    {"locked-drives.json", &kSkelder, 6},
+    {"locked-drives.json", &kNorrix, 6},
+    {"locked-drives.json", &kMarlisk, 6},
+    {"third-download-fails.json", &kSkelder, 1},
+    {"third-download-fails.json", &kNorrix, 4},
+    {"third-download-fails.json", &kMarlisk, 0}, // its next attempt succeeds
+    {"busy-drives.json", &kSkelder, 1},
+    {"busy-drives.json", &kNorrix, 0}, // it waits
+    {"busy-drives.json", &kMarlisk, 5},
+    {"ide-mode-controller.json", &kSkelder, 0},
+    {"ide-mode-controller.json", &kNorrix, 0},
+    {"ide-mode-controller.json", &kMarlisk, 3},
+};
+// clang-format on
+
+// Names the case in test listings.
+void PrintTo(const example_case& example, std::ostream* out) {
+    *out << example.run->program << " on " << example.machine;
+}
+
+class ExampleMachine : public testing::TestWithParam<example_case> {};
+
+TEST_P(ExampleMachine, GivesTheProgramItsDocumentedOutcome) {
+    const auto& example = GetParam();
+    fwu_test::temp_dir dir;
+    fwu_test::write_image(dir / "fw.bin", example.run->image_size);
+    fwu_test::run_options options;
+    options.machine_path = std::string(FWU_SOURCE_DIR) + "/examples/" + example.machine;
+    options.working_dir = dir.path();
+    options.env.emplace_back("WINSIM_MUTEX_DIR", (dir / "mutexes").string());
+    const auto result = fwu_test::run(fwu_test::program_path(example.run->program),
+                                      example.run->arguments, options);
+    EXPECT_EQ(result.exit_code, example.exit_code) << result.out;
+}
+
+std::string case_name(const testing::TestParamInfo<example_case>& info) {
+    std::string name = std::string(info.param.run->program) + "_on_" + info.param.machine;
+    for (auto& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) {
+            ch = '_';
+        }
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleMachine, testing::ValuesIn(kCases), case_name);
+
+} // namespace
