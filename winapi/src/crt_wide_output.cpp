@@ -104,8 +104,8 @@ int text_argument(const printf_info* info, std::size_t count, int* types, int* s
 }
 
 const bool registered = [] {
-    for (int spec : {'s', 'S', 'c', 'C'}) {
-        ::register_printf_specifier(spec, print_text, text_argument);
+    for (int conversion : {'s', 'S', 'c', 'C'}) {
+        ::register_printf_specifier(conversion, print_text, text_argument);
     }
     return true;
 }();
