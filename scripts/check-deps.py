@@ -4,8 +4,9 @@ scripts/install-deps.sh installs, or from one those packages depend on (or an es
 
 The commands are read from what runs, not from a list kept by hand:
 - each test of the build trees (ctest --show-only=json-v1), and the shell scripts they start;
-- the programs the build found (FILEPATH entries of each tree's CMake cache: compilers,
-  linkers, resource compilers, and the test support's Wine and qemu-i386);
+- the build's own commands (each tree's ninja rules: compilers, archivers, linkers, resource
+  compilers) and the programs the test support starts (its FWU_* entries of the CMake cache:
+  Wine, Wine's 64-bit loader, qemu-i386);
 - the project's shell scripts, .ci/run and the Makefile's recipes.
 Each is resolved as the system would (PATH, then readlink -f through the alternatives links),
 and its owning package is asked of dpkg.
@@ -169,11 +170,11 @@ def shell_commands(text):
         if re.match(r"^[A-Za-z_]\w*\+?=", token) or token in SHELL_WORDS:
             continue
         at_start = False
-        if not re.match(r"^[A-Za-z_./][\w.+-]*$", token) or token.isdigit():
+        if not re.match(r"^[A-Za-z_./][\w./+-]*$", token) or token.isdigit():
             continue
         if "/" in token and not token.startswith("/"):
             continue
-        if token in FUNCTIONS or token == "VALUE":
+        if token in FUNCTIONS or token in ("VALUE", "MAKEVAR"):
             continue
         words.append(token)
         if token in WRAPPERS:
@@ -196,6 +197,7 @@ def makefile_recipes(path):
         for line in f:
             if line.startswith("\t"):
                 recipe = line[1:].lstrip("@-+ ")
+                recipe = recipe.replace("$(MAKE)", "make")
                 recipe = re.sub(r"\$\((\w+)\)", r"MAKEVAR", recipe).replace("$$", "$")
                 lines.append(recipe.rstrip("\\\n"))
     return "\n".join(lines)
@@ -245,12 +247,23 @@ def main():
                 if os.path.basename(program) in ("sh", "bash") and "-c" in command:
                     for word in shell_commands(command[command.index("-c") + 1]):
                         note(word, where)
+        # The build's own commands: compilers, archivers, linkers, code generators.
+        for name in ("CMakeFiles/rules.ninja", "build.ninja"):
+            path = os.path.join(tree, name)
+            if not os.path.exists(path):
+                continue
+            with open(path, encoding="utf-8") as f:
+                for line in f:
+                    match = re.match(r"^\s*(?:command|COMMAND) = (.+)$", line)
+                    if match:
+                        for word in shell_commands(match.group(1)):
+                            note(word, f"the build ({os.path.relpath(path, ROOT)})")
+        # The programs the test support starts, as the build found them.
         cache = os.path.join(tree, "CMakeCache.txt")
         with open(cache, encoding="utf-8") as f:
             for line in f:
-                match = re.match(r"^(\w+):FILEPATH=(/.+)$", line.strip())
-                if match and os.access(match.group(2), os.X_OK) and \
-                        not match.group(2).startswith(ROOT):
+                match = re.match(r"^(FWU_\w+):FILEPATH=(/.+)$", line.strip())
+                if match and os.access(match.group(2), os.X_OK):
                     note(match.group(2), f"{match.group(1)} in {os.path.relpath(cache, ROOT)}")
 
     for path in scripts:

@@ -5,13 +5,13 @@
 set -euo pipefail
 
 # The demo: Skelder's host program over the simulated machine.
-demo_packages=(make cmake ninja-build g++ nlohmann-json3-dev libssl-dev)
+demo_packages=(make git cmake ninja-build g++ nlohmann-json3-dev libssl-dev)
 # Everything else: 32-bit host programs and their libraries, tests, Windows builds, Wine
 # (wine: the wine and wineboot commands; wine32:i386 runs the 32-bit programs), qemu-user
 # (32-bit programs where the kernel runs none), fuzzing, benchmarks, a virtual display, lint.
 all_packages=("${demo_packages[@]}" g++-multilib libssl-dev:i386 libgtest-dev libgmock-dev
               googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
-              qemu-user clang-format clang-tidy cppcheck python3 clang libclang-rt-14-dev
+              qemu-user clang-format clang-tidy cppcheck python3 clang llvm-14 libclang-rt-14-dev
               libbenchmark-dev libbenchmark-dev:i386 xvfb xauth xfonts-base)
 
 list_only=false
