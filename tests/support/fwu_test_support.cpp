@@ -61,8 +61,8 @@ bool is_pe_x86_64(const std::filesystem::path& program) {
     if (!in || dos[0] != 'M' || dos[1] != 'Z') {
         return false;
     }
-    const std::uint32_t pe_at = dos[60] | dos[61] << 8 | dos[62] << 16 |
-                                static_cast<std::uint32_t>(dos[63]) << 24;
+    const std::uint32_t pe_at =
+        dos[60] | dos[61] << 8 | dos[62] << 16 | static_cast<std::uint32_t>(dos[63]) << 24;
     unsigned char pe[6]{};
     in.seekg(pe_at);
     in.read(reinterpret_cast<char*>(pe), sizeof pe);
@@ -84,15 +84,14 @@ std::string wine_prefix_dir() {
     }
     const char* named = std::getenv("WINEPREFIX");
     return named != nullptr && *named != '\0' ? std::string(named)
-                                               : std::string(FWU_WINE_PREFIX) + "-0";
+                                              : std::string(FWU_WINE_PREFIX) + "-0";
 }
 
 // The command that starts a Windows program under Wine. 64-bit images go to Wine's 64-bit
 // loader itself: Debian's wrapper starts the 32-bit loader first whenever 32-bit Wine is
 // installed, which a kernel without 32-bit execution cannot run.
-std::vector<std::string>
-wine_command(const std::filesystem::path& program,
-             std::vector<std::pair<std::string, std::string>>& settings) {
+std::vector<std::string> wine_command(const std::filesystem::path& program,
+                                      std::vector<std::pair<std::string, std::string>>& settings) {
     settings.emplace_back("WINEPREFIX", wine_prefix_dir());
     const std::string loader64 = FWU_WINE64_LOADER;
     if (!loader64.empty() && is_pe_x86_64(program)) {

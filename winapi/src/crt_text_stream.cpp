@@ -74,7 +74,8 @@ extern "C" FILE* _wfreopen(const wchar_t* filename, const wchar_t* mode, FILE* s
     if (opened == nullptr) {
         // Microsoft's freopen: "If an error occurs, the original file is closed". The stream
         // object stays usable on the host, but read-only on nothing, so writes to it fail.
-        std::freopen("/dev/null", "r", stream);
+        // If even that fails, glibc has closed the stream already: nothing more to undo.
+        [[maybe_unused]] FILE* const emptied = std::freopen("/dev/null", "r", stream);
         return nullptr;
     }
     std::fclose(stream);

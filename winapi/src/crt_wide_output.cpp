@@ -104,7 +104,8 @@ int text_argument(const printf_info* info, std::size_t count, int* types, int* s
 }
 
 const bool registered = [] {
-    for (int conversion : {'s', 'S', 'c', 'C'}) {
+    static constexpr int conversions[] = {'s', 'S', 'c', 'C'};
+    for (const int conversion : conversions) {
         ::register_printf_specifier(conversion, print_text, text_argument);
     }
     return true;

@@ -22,7 +22,8 @@ namespace {
 BCRYPT_ALG_HANDLE provider() {
     static const BCRYPT_ALG_HANDLE handle = [] {
         BCRYPT_ALG_HANDLE opened = nullptr;
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+        if (!BCRYPT_SUCCESS(
+                BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
             throw std::runtime_error("SHA-256 is not available");
         }
         return opened;
@@ -49,8 +50,8 @@ void sha256::update(std::span<const std::uint8_t> data) {
     constexpr std::size_t most = 0x80000000u;
     for (std::size_t at = 0; at < data.size(); at += most) {
         const auto piece = data.subspan(at, std::min(most, data.size() - at));
-        BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(context_),
-                       const_cast<PUCHAR>(piece.data()), static_cast<ULONG>(piece.size()), 0);
+        BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(context_), const_cast<PUCHAR>(piece.data()),
+                       static_cast<ULONG>(piece.size()), 0);
     }
 }
 
