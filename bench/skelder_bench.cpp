@@ -111,7 +111,9 @@ void whole_download(benchmark::State& state, uint64_t route, uint8_t subcommand)
     const download_request request = request_for(size, subcommand);
     device_context context = open_context(route, target::instant);
     for (auto _ : state) {
-        if (download_firmware(context, request) != result_completed) {
+        firmware_image image;
+        if (read_firmware_image(request, false, 0, image) != result_completed ||
+            download_firmware(context, request, image) != result_completed) {
             state.SkipWithError("the download failed");
             break;
         }
@@ -127,13 +129,16 @@ void peak_memory(benchmark::State& state, uint64_t route, uint8_t subcommand) {
     for (auto _ : state) {
         peak = fwu_bench::peak_memory_of([&] {
             device_context context = open_context(route, target::instant);
-            const bool sent = download_firmware(context, request) == result_completed;
+            const bool activate = subcommand == dm_segmented_deferred;
+            firmware_image image;
+            const bool sent =
+                read_firmware_image(request, activate, 0, image) == result_completed &&
+                download_firmware(context, request, image) == result_completed;
             download_request activation = request;
             activation.subcommand = dm_activate;
             activation.segment_blocks = 0;
-            // The activate step of a deferred download reads the image again.
-            const bool activated = subcommand != dm_segmented_deferred ||
-                                   download_firmware(context, activation) == result_completed;
+            const bool activated =
+                !activate || download_firmware(context, activation, image) == result_completed;
             CloseHandle(context.handle);
             return sent && activated;
         });

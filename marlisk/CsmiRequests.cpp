@@ -130,6 +130,16 @@ BYTE StpDriveStatus(const CGlobalBlock& block) {
     return block.Data()[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + 2];
 }
 
+bool StpStatusFisIsZero(const CGlobalBlock& block) {
+    const BYTE* pFis = block.Data() + offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS);
+    for (DWORD i = 0; i < sizeof(CSMI_SAS_STP_PASSTHRU_STATUS::bStatusFIS); ++i) {
+        if (pFis[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 StpBlockResult SendStpDownloadBlock(HANDLE hController, CGlobalBlock& block, BYTE bPort,
                                     ULONGLONG ullSasAddress, const BYTE* pBlock,
                                     DWORD dwBlockOffset) {
@@ -142,6 +152,11 @@ StpBlockResult SendStpDownloadBlock(HANDLE hController, CGlobalBlock& block, BYT
     }
     if (CsmiReturnCode(block) != CSMI_SAS_STATUS_SUCCESS) {
         return StpBlockResult::DriverFailed;
+    }
+    // Some drivers report success after a controller error; then only the status FIS shows
+    // the outcome, and twenty zero bytes show none.
+    if (StpStatusFisIsZero(block)) {
+        return StpBlockResult::NoStatus;
     }
     if ((StpDriveStatus(block) & ATA_STATUS_FAILED_BITS) != 0) {
         return StpBlockResult::DriveFailed;

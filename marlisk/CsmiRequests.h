@@ -52,18 +52,20 @@ BOOL SendCsmiRequest(HANDLE hController, CGlobalBlock& block);
 BYTE StpConnectionStatus(const CGlobalBlock& block);
 ULONG CsmiReturnCode(const CGlobalBlock& block);
 BYTE StpDriveStatus(const CGlobalBlock& block); // status register of the returned FIS
+bool StpStatusFisIsZero(const CGlobalBlock& block);
 
 enum class StpBlockResult {
     Sent,
     CallFailed,   // DeviceIoControl failed; the thread's last error tells why
     NotConnected, // bConnectionStatus is not 0
     DriverFailed, // the header's ReturnCode is not success
-    DriveFailed   // the drive's status has ERR, DF or BSY
+    DriveFailed,  // the drive's status has ERR, DF or BSY
+    NoStatus      // the driver left the status FIS zero: what the drive did is unknown
 };
 
 // Fills the block for one image block and sends it. A command counts only when the call
 // succeeded, the connection was accepted, the driver reported success and the drive's status
-// has neither ERR nor BSY (a busy drive did not complete it).
+// came back with none of ERR, DF and BSY (a busy drive did not complete it).
 StpBlockResult SendStpDownloadBlock(HANDLE hController, CGlobalBlock& block, BYTE bPort,
                                     ULONGLONG ullSasAddress, const BYTE* pBlock,
                                     DWORD dwBlockOffset);

@@ -53,6 +53,15 @@ int HexDigit(char ch) {
     return 0;
 }
 
+bool IsAllZero(const BYTE (&fis)[20]) {
+    for (BYTE b : fis) {
+        if (b != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The text as single bytes; what the ANSI code page cannot hold becomes '?', as it does there.
 std::string ToAnsi(const CString& str) {
     std::string text;
@@ -184,6 +193,13 @@ int CCsmiBus::StpPassThrough(const AtaRequest& command, AtaRequest& returned) {
         VerbosePrint(L"STP connection failed, bConnectionStatus = 0x%x\n",
                      pRequest->Status.bConnectionStatus);
         nResult = NU_IOCTL_FAILED;
+    }
+    if (nResult == NU_SUCCESS && command.command == ATA_DOWNLOAD_MICROCODE &&
+        IsAllZero(pRequest->Status.bStatusFIS)) {
+        // A status part left zero shows nothing of what the drive did, and some drivers report
+        // success after a controller error: the chunk cannot count as received.
+        VerbosePrint(L"STP status not returned\n");
+        nResult = NU_DRIVE_ERROR;
     }
     if (nResult == NU_SUCCESS) {
         const BYTE* status = pRequest->Status.bStatusFIS;

@@ -24,3 +24,13 @@ bool IsSecurityEnabled(const BYTE* pData) {
 BYTE DatafileTypeOf(const BYTE* pData) {
     return static_cast<BYTE>(IdentifyWord(pData, 153) >> 8);
 }
+
+bool IsIdentifyDataPresent(const BYTE* pData) {
+    unsigned nSum = 0;
+    bool bAnyByte = false;
+    for (DWORD i = 0; i < IDENTIFY_DATA_BYTES; ++i) {
+        nSum += pData[i];
+        bAnyByte = bAnyByte || pData[i] != 0;
+    }
+    return bAnyByte && (pData[510] != 0xA5 || (nSum & 0xFF) == 0);
+}

@@ -22,6 +22,11 @@ inline void CopyModelNumber(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
     CopyAtaString(p, 27, 20, sz);
 }
 
+// Whether the buffer holds data a drive sent: not all zero (a bridge can complete the command
+// with a good status and move nothing), and where word 255 carries the A5h signature, its
+// checksum right (all 512 bytes sum to 0).
+bool IsIdentifyDataPresent(const BYTE* pData);
+
 // Word 128 bit 1.
 bool IsSecurityEnabled(const BYTE* pData);
 

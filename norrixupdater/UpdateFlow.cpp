@@ -9,6 +9,7 @@
 #include "ResultCodes.h"
 #include "SataBus.h"
 
+#include <cstring>
 #include <new>
 
 namespace {
@@ -110,7 +111,14 @@ int UpdateDrive(CNorrixUpdaterApp& app, UpdateResources& res) {
         VerbosePrint(L"ERROR:Unable alloc buffer for Identify data\n");
         return NU_NO_DATA_OR_MEMORY;
     }
+    // Cleared first, so that a command that completed without moving data shows as such.
+    std::memset(res.pIdentifyData, 0, IDENTIFY_DATA_BYTES);
     nResult = res.pBus->IdentifyDevice(res.pIdentifyData, IDENTIFY_DATA_BYTES);
+    if (nResult == NU_SUCCESS && !IsIdentifyDataPresent(res.pIdentifyData)) {
+        // The drive sent nothing, or not all of it: its security state is unknown.
+        VerbosePrint(L"ERROR:Identify device returned no valid data\n");
+        nResult = NU_DRIVE_ERROR;
+    }
     if (nResult != NU_SUCCESS) {
         Print(L"ERROR:Identify device failed\n");
         return nResult;

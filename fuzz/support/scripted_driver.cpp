@@ -7,6 +7,7 @@
 #include <ntddscsi.h>
 #include <csmi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -205,8 +206,11 @@ bool reply_fails(DWORD code, const void* out, DWORD out_size) {
         std::memcpy(&return_code, bytes + offsetof(IOCTL_HEADER, ReturnCode), sizeof return_code);
         const uint8_t connection =
             bytes[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bConnectionStatus)];
-        const uint8_t status = bytes[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + 2];
-        return return_code != 0 || connection != 0 || (status & ata_status_failed_bits) != 0;
+        const uint8_t* fis = bytes + offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS);
+        // A status FIS left zero shows nothing of what the drive did: no success either.
+        const bool no_status = std::all_of(fis, fis + 20, [](uint8_t b) { return b == 0; });
+        return return_code != 0 || connection != 0 || no_status ||
+               (fis[2] & ata_status_failed_bits) != 0;
     }
     // An output too short to hold the answer holds no success either.
     return true;

@@ -22,6 +22,7 @@ static_assert(ssp_request_size == 468);
 
 constexpr UCHAR fis_register_h2d = 0x27;
 constexpr UCHAR fis_command_bit = 0x80;
+constexpr UCHAR ata_download_microcode = 0x92;
 constexpr UCHAR ata_status_err = 0x01;
 constexpr UCHAR ata_status_df = 0x20;
 constexpr UCHAR ata_status_bsy = 0x80;
@@ -54,11 +55,22 @@ void build_command_fis(UCHAR (&fis)[20], const ata_registers& r) {
     fis[13] = r.count_ext;
 }
 
+bool all_zero(const UCHAR (&fis)[20]) {
+    for (UCHAR byte : fis) {
+        if (byte != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // What the drive answered, for a request the driver accepted: an open reject means the
 // command never reached the drive; ERR in the status FIS is the drive's own error, DF a
 // device fault that kept it from doing the command, and BSY a command the drive did not
-// complete. The status byte is judged whatever FIS type the driver reports, so a status part
-// the driver left zero counts as success, and failure bits never do.
+// complete. The status byte is judged whatever FIS type the driver reports, and failure bits
+// never count as success. A status part the driver left zero shows nothing of what the drive
+// did: some drivers report success after a controller error, so a download judged by it has
+// failed (an IDENTIFY is judged by the data it brought instead).
 int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
                          const device_context& context) {
     if (status.bConnectionStatus != CSMI_SAS_OPEN_ACCEPT) {
@@ -67,6 +79,12 @@ int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
                    context.registers.command, status.bConnectionStatus);
         }
         return result_request_failed;
+    }
+    if (context.registers.command == ata_download_microcode && all_zero(status.bStatusFIS)) {
+        if (context.verbosity != 0) {
+            printf("issue_stp_passthru: CMD=0x%x no status returned.\n", context.registers.command);
+        }
+        return result_device_error;
     }
     const UCHAR* fis = status.bStatusFIS;
     if ((fis[2] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
@@ -100,8 +118,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     }
     const CSMI_SAS_PHY_INFO& table = phy_info->Information;
 
-    // "/l": the given address is used as it is; the table is not consulted.
-    if (context.l_flag != 0) {
+    // "/l" with an address: the address is used as it is; the table is not consulted. The phy
+    // form gives no address to use, so there the phy number chooses the target as without
+    // "/l" (an address of zeros would reach whichever drive reports that address).
+    if (context.l_flag != 0 && phy_index < 0) {
         memset(&context.phy_entity, 0, sizeof context.phy_entity);
         memcpy(context.phy_entity.Identify.bSASAddress, sas_address, 8);
         memcpy(context.phy_entity.Attached.bSASAddress, sas_address, 8);

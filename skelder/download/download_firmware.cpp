@@ -23,42 +23,6 @@ void report_unsupported_size(int32_t verbosity, int64_t size) {
     }
 }
 
-// Reads the whole image into a new zero-filled buffer and plans its transfers.
-// Returns 1 with `image` set (the caller frees it), else the result to give back.
-int32_t load_image(const download_request& request, int32_t verbosity, unsigned char*& image,
-                   int64_t& size, download_plan& plan) {
-    FILE* file = open_image(request.file_name);
-    if (file == nullptr) {
-        if (verbosity != 0) {
-            perror("File Open Failure");
-        }
-        return result_bad_image;
-    }
-    size = image_size(file);
-    if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
-        fclose(file);
-        report_unsupported_size(verbosity, size);
-        return result_bad_image;
-    }
-    image = static_cast<unsigned char*>(calloc(static_cast<size_t>(size), 1));
-    if (image == nullptr) {
-        fclose(file);
-        return result_no_memory;
-    }
-    // A partly read image must never reach the drive padded with zeros.
-    const bool complete = read_image(file, image, static_cast<size_t>(size));
-    fclose(file);
-    if (!complete) {
-        free(image);
-        image = nullptr;
-        if (verbosity != 0) {
-            fprintf(stderr, "File Read Failure\n");
-        }
-        return result_bad_image;
-    }
-    return result_completed;
-}
-
 void set_block_count(ata_registers& registers, uint32_t blocks) {
     registers.count = static_cast<uint8_t>(blocks & 0xFF);
     registers.lba_low = static_cast<uint8_t>(blocks >> 8 & 0xFF);
@@ -84,28 +48,52 @@ void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
 
 } // namespace
 
-int32_t check_activation_size(const download_request& request, int32_t verbosity) {
+int32_t read_firmware_image(const download_request& request, bool activate, int32_t verbosity,
+                            firmware_image& image) {
     FILE* file = open_image(request.file_name);
     if (file == nullptr) {
-        return result_completed;
+        if (verbosity != 0) {
+            perror("File Open Failure");
+        }
+        return result_bad_image;
     }
     const int64_t size = image_size(file);
-    fclose(file);
+    // Refused before the buffer is taken: a size no command can describe is never read.
     download_plan plan{};
-    if (!make_download_plan(size, dm_activate, 0, plan)) {
+    if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan) ||
+        (activate && !make_download_plan(size, dm_activate, 0, plan))) {
+        fclose(file);
         report_unsupported_size(verbosity, size);
         return result_bad_image;
     }
+    auto* bytes = static_cast<unsigned char*>(calloc(static_cast<size_t>(size), 1));
+    if (bytes == nullptr) {
+        fclose(file);
+        return result_no_memory;
+    }
+    // A partly read image must never reach the drive padded with zeros.
+    const bool complete = read_image(file, bytes, static_cast<size_t>(size));
+    fclose(file);
+    if (!complete) {
+        free(bytes);
+        if (verbosity != 0) {
+            fprintf(stderr, "File Read Failure\n");
+        }
+        return result_bad_image;
+    }
+    free(image.bytes);
+    image.bytes = bytes;
+    image.size = size;
     return result_completed;
 }
 
-int32_t download_firmware(device_context& context, download_request request) {
-    unsigned char* image = nullptr;
-    int64_t size = 0;
+int32_t download_firmware(device_context& context, download_request request,
+                          const firmware_image& image) {
+    const int64_t size = image.size;
     download_plan plan{};
-    const int32_t loaded = load_image(request, context.verbosity, image, size, plan);
-    if (loaded != result_completed) {
-        return loaded;
+    if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
+        report_unsupported_size(context.verbosity, size);
+        return result_bad_image;
     }
 
     const bool activate = request.subcommand == dm_activate;
@@ -129,7 +117,7 @@ int32_t download_firmware(device_context& context, download_request request) {
     uint64_t byte_position = 0;
     for (uint32_t transfer = 0; transfer < plan.transfers; ++transfer) {
         set_block_offset(context.registers, block_offset);
-        context.data_buffer = image + byte_position;
+        context.data_buffer = image.bytes + byte_position;
         result = issue_command(context);
         if (result != result_completed) {
             if (context.verbosity != 0) {
@@ -153,15 +141,14 @@ int32_t download_firmware(device_context& context, download_request request) {
         context.transfer_length = plan.remainder;
         set_block_count(context.registers, plan.remainder / block_size);
         set_block_offset(context.registers, block_offset);
-        context.data_buffer = image + byte_position;
+        context.data_buffer = image.bytes + byte_position;
         result = issue_command(context);
         if (context.verbosity != 0) {
             printf(result == result_completed ? " ! " : " !^ ");
         }
     }
 
-    context.data_buffer = nullptr; // the image ends with this call
-    free(image);
+    context.data_buffer = nullptr;
     return result;
 }
 

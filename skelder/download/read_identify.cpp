@@ -59,6 +59,14 @@ int32_t read_identify(device_context& context, drive_identity& identity) {
         }
         return result;
     }
+    // Judged by what the buffer holds, not by the length the driver reports back: some leave it
+    // unset when the data did arrive, others report it whole when nothing came.
+    if (!identify_data_arrived(data)) {
+        if (context.verbosity != 0) {
+            printf("ATA IDENTIFY (0xEC) returned no valid data\n");
+        }
+        return result_device_error;
+    }
     take_identify_data(data, identity);
     read_dm_capabilities(context, identity);
     return result_completed;

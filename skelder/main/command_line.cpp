@@ -62,6 +62,37 @@ bool read_sas_address(const WCHAR* text, uint8_t (&address)[8]) {
     return true;
 }
 
+bool is_blank(WCHAR c) {
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+}
+
+// The phy number after the last ':': nothing (phy 0), or leading blanks and decimal digits
+// naming one of the table's 32 entries. A sign, a letter or a hexadecimal form is refused,
+// not read as far as it goes: "1O" read as 1, or "-1" turned into an address search, would
+// reach another drive.
+bool read_phy_number(const WCHAR* text, int32_t& phy) {
+    phy = 0;
+    if (*text == L'\0') {
+        return true;
+    }
+    while (is_blank(*text)) {
+        ++text;
+    }
+    if (*text == L'\0') {
+        return false;
+    }
+    for (; *text != L'\0'; ++text) {
+        if (*text < L'0' || *text > L'9') {
+            return false;
+        }
+        phy = phy * 10 + (*text - L'0');
+        if (phy >= CSMI_SAS_MAX_PHYS) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // "\\.\SCSI" followed by the controller number and ':'.
 void controller_name(WCHAR (&target)[max_path_chars], int32_t number) {
     WCHAR digits[12];
@@ -92,7 +123,9 @@ command_line_result parse_csmi_target(const WCHAR* argument, run_settings& setti
             return failure(command_line_error::device_path_too_long, argument);
         }
         int32_t phy = 0;
-        read_decimal(colon + 1, phy); // no digits give phy 0
+        if (!read_phy_number(colon + 1, phy)) {
+            return failure(command_line_error::invalid_phy_number, argument);
+        }
         settings.phy_index = phy;
         return {command_line_outcome::run, command_line_error::none, nullptr, nullptr};
     }
@@ -237,6 +270,9 @@ void print_command_line_error(const command_line_result& result, const char* pro
         break;
     case command_line_error::file_name_too_long:
         printf("\nFile name too long (259 characters at most) in %ls\n", result.argument);
+        break;
+    case command_line_error::invalid_phy_number:
+        printf("\nInvalid phy number (0 to 31 expected) in %ls\n", result.argument);
         break;
     case command_line_error::invalid_sas_address:
         printf("\nInvalid SAS address (16 hexadecimal digits expected) in %ls\n", result.argument);

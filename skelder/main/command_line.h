@@ -17,6 +17,7 @@ enum class command_line_error {
     device_path_too_long,
     file_name_too_long,
     invalid_sas_address,
+    invalid_phy_number, // after the last ':' of "/C:": not 0 to 31 in decimal digits
 };
 
 struct command_line_result {

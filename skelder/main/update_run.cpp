@@ -32,14 +32,15 @@ bool holds_handle(HANDLE handle) {
 }
 
 // Sends the image up to retry_count + 1 times, stopping at the first success.
-int32_t download_with_retries(device_context& context, const run_settings& settings) {
+int32_t download_with_retries(device_context& context, const run_settings& settings,
+                              const firmware_image& image) {
     int32_t result = result_completed;
     int64_t attempt = 0;
     do {
         if (attempt > 0) {
             printf("Retrying... %lld\n", static_cast<long long>(attempt));
         }
-        result = download_firmware(context, settings.request);
+        result = download_firmware(context, settings.request, image);
         printf("\n");
         fflush(stdout);
         Sleep(pause_after_attempt_ms);
@@ -70,25 +71,25 @@ int run_update(device_context& context, run_settings& settings) {
                 return exit_security_refused;
             }
 
-            bool download_failed = false;
-            if ((context.route_flags & flag_file_given) != 0) {
-                // An image the activate command cannot describe is refused before anything
-                // is sent: it would stay on the drive downloaded but never activated.
-                if ((context.route_flags & flag_activate) != 0) {
-                    result = check_activation_size(settings.request, context.verbosity);
-                }
-                if (result == result_completed) {
-                    send_signature_identify(context);
-                    result = download_with_retries(context, settings);
-                }
-                download_failed = result != result_completed;
+            const bool download = (context.route_flags & flag_file_given) != 0;
+            const bool activate = (context.route_flags & flag_activate) != 0;
+            // Read once, before anything is sent: every attempt and the activate command take
+            // these bytes, and an image the activate command cannot describe is refused here
+            // rather than left on the drive downloaded but never activated.
+            firmware_image image;
+            if (download || activate) {
+                result = read_firmware_image(settings.request, activate, context.verbosity, image);
+            }
+            if (result == result_completed && download) {
+                send_signature_identify(context);
+                result = download_with_retries(context, settings, image);
             }
             // Activating after a failed download could switch the drive to partial microcode.
-            if ((context.route_flags & flag_activate) != 0 && !download_failed) {
+            if (result == result_completed && activate) {
                 download_request activation = settings.request;
                 activation.subcommand = dm_activate;
                 activation.segment_blocks = 0;
-                result = download_firmware(context, activation);
+                result = download_firmware(context, activation, image);
             }
             read_identify(context, identity);
         }

@@ -216,15 +216,6 @@ std::vector<int> expected_offsets(const sweep_case& c) {
 
 } // namespace
 
-sweep_target with_status_part_left_zero(sweep_target csmi) {
-    csmi.name += "_status_part_left_zero";
-    csmi.controller_options["returns_status_fis"] = false;
-    csmi.query_faults.clear();
-    std::erase_if(csmi.faults,
-                  [](const fault_kind& fault) { return fault.site != fault_site::controller; });
-    return csmi;
-}
-
 std::string case_name(const sweep_case& c) {
     return c.target->name + "_" + c.fault->name + "_k" + std::to_string(c.k) + "_" +
            retry_name(c.retries);
@@ -333,6 +324,25 @@ sweep_target with_final_partial_block(sweep_target target, std::size_t size,
     return target;
 }
 
+nlohmann::json locked_drive(nlohmann::json more_identify) {
+    nlohmann::json identify = {{"words", {{"128", "0x0007"}}}};
+    identify.merge_patch(more_identify);
+    return {{"identify", identify}};
+}
+
+nlohmann::json identify_without_data(int status) {
+    return {{"command", 0xEC}, {"nth", 1}, {"status", status}, {"error", 0}, {"data", "none"}};
+}
+
+query_fault identify_with_bad_checksum(int exit_code) {
+    return {"identify_bad_checksum_locked",
+            fault_site::drive,
+            nullptr,
+            exit_code,
+            nlohmann::json::object(),
+            locked_drive({{"checksum", false}, {"words", {{"255", "0x00A5"}}}})};
+}
+
 std::string case_name(const query_case& c) {
     return c.target->name + "_" + c.fault->name;
 }
@@ -363,9 +373,14 @@ void run_and_check(const query_case& c) {
     if (!c.fault->disk_options.empty()) {
         disk().update(c.fault->disk_options);
     }
+    if (!c.fault->drive_options.empty()) {
+        by_key(machine.at("drives"), "id", target.drive).merge_patch(c.fault->drive_options);
+    }
     switch (c.fault->site) {
     case fault_site::drive:
-        by_key(machine.at("drives"), "id", target.drive)["faults"].push_back(c.fault->rule);
+        if (!c.fault->rule.is_null()) {
+            by_key(machine.at("drives"), "id", target.drive)["faults"].push_back(c.fault->rule);
+        }
         break;
     case fault_site::scsi:
         disk()["scsi_faults"].push_back(c.fault->rule);

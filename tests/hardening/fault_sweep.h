@@ -46,8 +46,20 @@ struct query_fault {
     fault_site site;
     nlohmann::json rule;
     int exit_code;
-    nlohmann::json disk_options = nlohmann::json::object(); // merged into the target's disk
+    nlohmann::json disk_options = nlohmann::json::object();  // merged into the target's disk
+    nlohmann::json drive_options = nlohmann::json::object(); // merge patch of the target's drive
 };
+
+// A locked drive (IDENTIFY word 128 = 0x0007): a run that judged its security state from data
+// the drive never sent would update it.
+nlohmann::json locked_drive(nlohmann::json more_identify = nlohmann::json::object());
+
+// The first IDENTIFY completes with `status` and moves no data, as behind a bridge or RAID
+// driver that reports success without the data.
+nlohmann::json identify_without_data(int status);
+
+// A drive whose IDENTIFY data carries the A5h signature with a checksum that does not fit.
+query_fault identify_with_bad_checksum(int exit_code);
 
 // One program, route and download mode.
 struct sweep_target {
@@ -75,11 +87,6 @@ struct sweep_target {
 // (padded to a whole block by the program), swept with the given faults only.
 sweep_target with_final_partial_block(sweep_target target, std::size_t size,
                                       std::vector<fault_kind> faults);
-
-// A CSMI target behind a driver that leaves the STP status part zero. Only the controller's
-// own failures stay visible there (the drive's status never reaches the program), and a run
-// without faults must still succeed.
-sweep_target with_status_part_left_zero(sweep_target csmi);
 
 enum class retry_mode {
     none,        // one attempt, the fault once

@@ -84,6 +84,15 @@ edit controller_fault(nlohmann::json rule) {
     return [rule](nlohmann::json& machine) { controller(machine)["faults"].push_back(rule); };
 }
 
+// A driver that leaves the STP status part zero, and a drive that aborts its third download
+// command there: only the status FIS could have told.
+edit status_part_left_zero(const std::string& id) {
+    return [id](nlohmann::json& machine) {
+        controller(machine)["returns_status_fis"] = false;
+        drive(machine, id)["faults"].push_back({{"command", 0x92}, {"nth", 3}});
+    };
+}
+
 std::vector<hostile_case> skelder_cases() {
     const std::string scsi = R"(\\.\PhysicalDrive0)";
     const std::string ata = R"(/T:\\.\PhysicalDrive0)";
@@ -188,6 +197,13 @@ std::vector<hostile_case> norrix_cases() {
          {csmi, "/D:fw.bin", "/V"},
          phy2,
          controller_fault({{"request", "stp"}, {"return_code", 0xFFFFFFFFu}})},
+        // No status back: the aborted third chunk must not look received.
+        {"norrix_csmi_status_part_left_zero",
+         "norrixupdater",
+         {csmi, "/D:fw.bin", "/V"},
+         phy2,
+         status_part_left_zero(phy2),
+         5},
         {"norrix_csmi_phy_noise",
          "norrixupdater",
          {csmi, "/D:fw.bin", "/V"},
@@ -225,6 +241,8 @@ std::vector<hostile_case> marlisk_cases() {
          disk_setting(pd1, "reply_transfer_length", 4096)},
         {"marlisk_raid_drive_count_255", "marlisk", with(csmi), phy1,
          controller_setting("raid_drive_count", 255)},
+        {"marlisk_csmi_status_part_left_zero", "marlisk", with(csmi), phy1,
+         status_part_left_zero(phy1), 5},
         {"marlisk_csmi_phy_noise", "marlisk", with(csmi), phy1, controller_setting("phy_noise", 5)},
         {"marlisk_csmi_data_bytes_4gib", "marlisk", with(csmi), phy1,
          controller_setting("stp_data_bytes", 0xFFFFFFFFu)},

@@ -37,22 +37,30 @@ std::vector<sweep_target> marlisk_targets() {
     ata.faults = {
         abort, idnf, busy, device_fault, {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 5}};
     // A drive whose SMART IDENTIFY fails is not listed; the adapter must answer both queries.
-    ata.query_faults = {{"smart_identify_abort",
-                         fault_site::drive,
-                         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x51}, {"error", 0x04}},
-                         2},
-                        {"smart_identify_fault",
-                         fault_site::drive,
-                         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x70}},
-                         2},
-                        {"adapter_header_error",
-                         fault_site::ioctl,
-                         {{"ioctl", "0x2D1400"}, {"nth", 1}, {"error", 1117}},
-                         33},
-                        {"adapter_descriptor_error",
-                         fault_site::ioctl,
-                         {{"ioctl", "0x2D1400"}, {"nth", 2}, {"error", 1117}},
-                         33}};
+    ata.query_faults = {
+        {"smart_identify_abort",
+         fault_site::drive,
+         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x51}, {"error", 0x04}},
+         2},
+        {"smart_identify_fault",
+         fault_site::drive,
+         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x70}},
+         2},
+        // A locked drive whose SMART IDENTIFY brought nothing is not listed.
+        {"smart_identify_no_data_locked",
+         fault_site::drive,
+         {{"route", "smart"}, {"command", 0xEC}, {"status", 0x50}, {"error", 0}, {"data", "none"}},
+         2,
+         nlohmann::json::object(),
+         locked_drive()},
+        {"adapter_header_error",
+         fault_site::ioctl,
+         {{"ioctl", "0x2D1400"}, {"nth", 1}, {"error", 1117}},
+         33},
+        {"adapter_descriptor_error",
+         fault_site::ioctl,
+         {{"ioctl", "0x2D1400"}, {"nth", 2}, {"error", 1117}},
+         33}};
 
     sweep_target csmi = ata;
     csmi.name = "marlisk_csmi_offsets";
@@ -76,9 +84,10 @@ std::vector<sweep_target> marlisk_targets() {
          fault_site::controller,
          {{"request", "stp"}, {"ata_command", 0xEC}, {"error", 1117}},
          3},
-        {"identify_fault", fault_site::drive, {{"command", 0xEC}, {"status", 0x70}}, 2}};
-    return {ata, csmi, with_status_part_left_zero(csmi),
-            with_final_partial_block(ata, 3 * 512 + 100, {abort, device_fault}),
+        {"identify_fault", fault_site::drive, {{"command", 0xEC}, {"status", 0x70}}, 2},
+        {"identify_no_data_locked", fault_site::drive, identify_without_data(0x50), 2,
+         nlohmann::json::object(), locked_drive()}};
+    return {ata, csmi, with_final_partial_block(ata, 3 * 512 + 100, {abort, device_fault}),
             with_final_partial_block(csmi, 3 * 512 + 100, {abort, device_fault})};
 }
 

@@ -58,6 +58,13 @@ std::vector<sweep_target> norrix_targets() {
                           {{"ioctl", "0x4D030"}, {"nth", 1}, {"error", 1117}},
                           1}};
 
+    // A locked drive whose IDENTIFY brought nothing, or data with a wrong checksum.
+    const query_fault identify_no_data{"identify_no_data_locked",   fault_site::drive,
+                                       identify_without_data(0x50), 5,
+                                       nlohmann::json::object(),    locked_drive()};
+    sata.query_faults.push_back(identify_no_data);
+    sata.query_faults.push_back(identify_with_bad_checksum(5));
+
     sweep_target csmi = sata;
     csmi.name = "norrix_csmi_offsets";
     csmi.arguments = {"/C:2,0000000500000002", "/D:fw.bin"};
@@ -77,9 +84,10 @@ std::vector<sweep_target> norrix_targets() {
                          {"identify_return_code",
                           fault_site::controller,
                           {{"request", "stp"}, {"ata_command", 0xEC}, {"return_code", 1}},
-                          1}};
-    return {sata, csmi, with_status_part_left_zero(csmi),
-            with_final_partial_block(sata, 3 * 126 * 512 + 1000, {abort, device_fault}),
+                          1},
+                         identify_no_data,
+                         identify_with_bad_checksum(5)};
+    return {sata, csmi, with_final_partial_block(sata, 3 * 126 * 512 + 1000, {abort, device_fault}),
             with_final_partial_block(csmi, 3 * 5 * 512 + 700, {abort, device_fault})};
 }
 

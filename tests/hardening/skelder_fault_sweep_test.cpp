@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace hardening_test {
 namespace {
 
@@ -36,6 +38,19 @@ std::vector<query_fault> route_queries(const std::string& route) {
          {{"command", 0x2F}, {"status", 0x51}, {"error", 0x04}},
          0},
         {"read_log_fault", fault_site::drive, {{"command", 0x2F}, {"status", 0x70}}, 0}};
+    // A locked drive whose IDENTIFY brought nothing: the gate never reads the zeros as
+    // "security off". The ATA route already fails 0x00 and 0x58 without data.
+    std::vector<int> no_data_statuses = {0x50};
+    if (route != "ata") {
+        no_data_statuses.insert(no_data_statuses.end(), {0x00, 0x58});
+    }
+    for (const int status : no_data_statuses) {
+        char name[40];
+        std::snprintf(name, sizeof name, "identify_no_data_%02x_locked", status);
+        queries.push_back({name, fault_site::drive, identify_without_data(status), 1,
+                           nlohmann::json::object(), locked_drive()});
+    }
+    queries.push_back(identify_with_bad_checksum(1));
     if (route == "scsi") {
         queries.push_back(
             {"inquiry_busy", fault_site::scsi, {{"opcode", 0x12}, {"scsi_status", 0x08}}, 0});
@@ -130,11 +145,6 @@ std::vector<sweep_target> skelder_targets() {
         deferred.activates = true;
         deferred.query_faults = route_queries(r.name);
         targets.push_back(deferred);
-        if (std::string(r.name) == "csmi") {
-            for (const auto& csmi : {whole, segmented, deferred}) {
-                targets.push_back(with_status_part_left_zero(csmi));
-            }
-        }
     }
     return targets;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <type_traits>
 #include <unistd.h>
@@ -104,6 +105,18 @@ machine::machine(const nlohmann::json& description, const machine_settings& sett
     for (const auto& item : description.value("controllers", nlohmann::json::array())) {
         devices_.push_back(std::make_unique<csmi_controller>(
             item, [this](std::string_view id) { return find_drive(id); }));
+    }
+    for (const auto& item : description.value("file_events", nlohmann::json::array())) {
+        file_event event;
+        event.at_sleep = field<std::uint32_t>(item, "at_sleep", 0);
+        const bool removes = item.contains("remove");
+        event.path = field<std::string>(item, removes ? "remove" : "replace", "");
+        event.replace_with = removes ? "" : field<std::string>(item, "with", "");
+        if (event.at_sleep == 0 || event.path.empty() || (!removes && event.replace_with.empty())) {
+            throw description_error("file event needs at_sleep and remove, or replace and with: " +
+                                    item.dump());
+        }
+        file_events_.push_back(event);
     }
 }
 
@@ -222,7 +235,28 @@ std::uint32_t machine::control(open_id id, std::uint32_t code, void* in, std::ui
 
 void machine::sleep(std::uint32_t milliseconds) {
     trace_.write({{"call", "Sleep"}, {"ms", milliseconds}});
+    ++sleeps_;
+    apply_file_events();
     clock_.advance(milliseconds);
+}
+
+void machine::apply_file_events() {
+    for (const auto& event : file_events_) {
+        if (event.at_sleep != sleeps_) {
+            continue;
+        }
+        std::error_code error;
+        if (event.replace_with.empty()) {
+            std::filesystem::remove(event.path, error);
+        } else {
+            std::filesystem::copy_file(event.replace_with, event.path,
+                                       std::filesystem::copy_options::overwrite_existing, error);
+        }
+        trace_.write({{"call", "file_event"},
+                      {"path", event.path},
+                      {"action", event.replace_with.empty() ? "remove" : "replace"},
+                      {"ok", !error}});
+    }
 }
 
 void machine::record_exit(int status) {

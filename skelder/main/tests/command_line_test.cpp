@@ -88,7 +88,8 @@ TEST(CommandLineRoutes, CsmiColonFormTakesPathAndPhy) {
     EXPECT_EQ(p.settings.phy_index, 1);
 
     EXPECT_EQ(parse({L"/C:\\\\.\\SCSI3:"}).settings.phy_index, 0);
-    EXPECT_EQ(parse({L"/C:\\\\.\\SCSI3: -2x"}).settings.phy_index, -2);
+    EXPECT_EQ(parse({L"/C:\\\\.\\SCSI3: 01"}).settings.phy_index, 1);
+    EXPECT_EQ(parse({L"/C:\\\\.\\SCSI3:31"}).settings.phy_index, 31);
     // The last colon splits, even with a comma before it.
     const parsed both = parse({L"/C:1,2:7"});
     EXPECT_EQ(std::wstring(both.settings.device_path), L"1,2:");
@@ -185,6 +186,17 @@ TEST(CommandLineErrors, CsmiTargetNeedsColonOrCommaAndFullAddress) {
     EXPECT_EQ(error_of({L"/C:2,0G00000500000000"}), command_line_error::invalid_sas_address);
     EXPECT_EQ(error_of({L"/C:2,00000005000000000"}), command_line_error::invalid_sas_address);
     EXPECT_EQ(error_of({L"/C:2,"}), command_line_error::invalid_sas_address);
+}
+
+// A phy number read as far as it goes would name another drive: "1O" meant 10, "-1" would
+// search for address 0.
+TEST(CommandLineErrors, PhyNumberMustBeDecimalDigitsNamingATableEntry) {
+    for (const wchar_t* phy : {L"l", L"O", L"0x2", L"1O", L"-1", L"+1", L"-2147483648", L"32",
+                               L"99999999999", L" ", L"1 "}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(phy)));
+        EXPECT_EQ(error_of({std::wstring(L"/C:\\\\.\\SCSI3:") + phy}),
+                  command_line_error::invalid_phy_number);
+    }
 }
 
 } // namespace

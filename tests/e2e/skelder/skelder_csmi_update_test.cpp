@@ -131,6 +131,35 @@ TEST(SkelderCsmiUpdate, LowercaseLIgnoresThePhyTable) {
     EXPECT_EQ(result.ata_commands().at(0).at("drive"), "scsi2-phy2-norrix");
 }
 
+// The phy form names no address for "/l" to use: the phy number chooses the drive, and "/l"
+// only refuses a drive whose security is enabled. Phy 3 here leads to a drive that reports
+// address 0, as a directly attached SATA drive can.
+TEST(SkelderCsmiUpdate, LowercaseLWithThePhyFormKeepsThePhyNumber) {
+    CsmiMachine machine;
+    machine.Phy(3)["attached"] = {{"device_type", 1},
+                                  {"target_protocol", "sata"},
+                                  {"sas_address", "0000000000000000"},
+                                  {"drive", "scsi2-phy1-dravoni"}};
+    SkelderRun run;
+    const auto image = run.WriteImage("fw.LOD", kMiB);
+    const std::string target = std::string("/C:") + kController + "0";
+    const auto result = machine.Run(run, {target, "/D:fw.LOD", "/e", "/a", "/l"});
+    ExpectDeferredUpdateOf(result, image, kCsmiDrive);
+    for (const auto& request : CsmiRequests(result, kStpCode)) {
+        EXPECT_EQ(request.at("destination"), kCsmiAddress);
+    }
+    for (const auto& ata : result.ata_commands()) {
+        EXPECT_EQ(ata.at("drive"), kCsmiDrive);
+    }
+
+    machine.Drive(kCsmiDrive)["identify"]["words"]["128"] = "0x0003"; // security enabled
+    SkelderRun enabled;
+    enabled.WriteImage("fw.LOD", kMiB);
+    const auto refused = machine.Run(enabled, {target, "/D:fw.LOD", "/e", "/a", "/l"});
+    EXPECT_EQ(refused.exit_code, 6);
+    EXPECT_TRUE(DownloadCommands(refused).empty());
+}
+
 TEST(SkelderCsmiUpdate, PhysThatServeNoSataDriveAreRefused) {
     struct Case {
         std::string target;
@@ -138,9 +167,6 @@ TEST(SkelderCsmiUpdate, PhysThatServeNoSataDriveAreRefused) {
     };
     const Case cases[] = {
         {R"(/C:\\.\SCSI2:3)", "Device Opened but Phy 3 not valid.\n"},
-        // The table has 32 entries: a larger number is refused without reading past it.
-        {R"(/C:\\.\SCSI2:32)", "Device Opened but Phy 32 not valid.\n"},
-        {R"(/C:\\.\SCSI2:2147483647)", "Device Opened but Phy 2147483647 not valid.\n"},
         {R"(/C:\\.\SCSI2:4)", "CSMI_SAS_PROTOCOL_SSP supported for Phy: 4\n"},
         {R"(/C:\\.\SCSI7:0)", "Error: Opening Device \\\\.\\SCSI7:\n"},
     };
@@ -150,6 +176,18 @@ TEST(SkelderCsmiUpdate, PhysThatServeNoSataDriveAreRefused) {
         EXPECT_EQ(result.exit_code, 10) << each.target;
         EXPECT_NE(result.out.find(each.expected), std::string::npos) << result.out;
         EXPECT_TRUE(result.ata_commands().empty()) << each.target;
+    }
+
+    // A phy number that is not 0 to 31 in decimal digits never reaches the controller: "1O"
+    // meant 10 (the Dravoni drive is on phy 1), "-1" would search for address 0.
+    for (const char* phy : {"1O", "-1", "32", "0x2"}) {
+        SkelderRun run;
+        const auto result =
+            CsmiMachine().Run(run, {std::string(R"(/C:\\.\SCSI2:)") + phy, "/D:fw.LOD"});
+        EXPECT_EQ(result.exit_code, 8) << phy;
+        EXPECT_NE(result.out.find("Invalid phy number (0 to 31 expected)"), std::string::npos)
+            << result.out;
+        EXPECT_TRUE(result.calls("CreateFileW").empty()) << phy;
     }
 
     CsmiMachine unknown;
@@ -189,15 +227,21 @@ TEST(SkelderCsmiUpdate, ADriveErrorInTheStatusFisFailsTheDownload) {
     EXPECT_EQ(result.drive_state(kCsmiDrive).at("activated"), 0);
 }
 
-TEST(SkelderCsmiUpdate, AStatusPartLeftZeroCountsAsSuccess) {
+// Behind a driver that leaves the status part zero, a segment the drive aborted looks like one
+// it took: no download counts there, and nothing is activated.
+TEST(SkelderCsmiUpdate, AStatusPartLeftZeroFailsTheDownload) {
     CsmiMachine machine;
     machine.Controller()["returns_status_fis"] = false;
+    machine.Drive(kCsmiDrive)["faults"] = {{{"command", 0x92}, {"nth", 2}}};
     SkelderRun run;
-    const auto image = run.WriteImage("fw.LOD", kMiB);
-    const auto result = machine.Run(run, {R"(/C:\\.\SCSI2:0)", "/D:fw.LOD", "/e", "/a"});
-    EXPECT_EQ(result.exit_code, 0) << result.out;
-    EXPECT_EQ(result.drive_state(kCsmiDrive).at("sha256"), image.sha256);
-    EXPECT_EQ(result.drive_state(kCsmiDrive).at("activated"), 1);
+    run.WriteImage("fw.LOD", kMiB);
+    const auto result = machine.Run(run, {R"(/C:\\.\SCSI2:0)", "/D:fw.LOD", "/e", "/a", "/v"});
+    EXPECT_EQ(result.exit_code, 1) << result.out;
+    EXPECT_NE(result.out.find("issue_stp_passthru: CMD=0x92 no status returned.\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(DownloadCommands(result).size(), 1u);
+    EXPECT_EQ(result.drive_state(kCsmiDrive).at("activated"), 0);
 }
 
 // An open reject means the command never reached the drive.

@@ -48,9 +48,11 @@ TEST(SkelderExitCodes, MissingImageGives4) {
     SkelderRun run;
     const auto quiet = run.Run({kDisk, "/D:fw.LOD", "/s"});
     EXPECT_EQ(quiet.exit_code, 4);
-    EXPECT_EQ(quiet.out, "\n\n");
+    // The image is read before the first attempt: no attempt, no pause after it.
+    EXPECT_EQ(quiet.out, "");
     EXPECT_EQ(quiet.err, "");
     EXPECT_TRUE(DownloadCommands(quiet).empty());
+    EXPECT_TRUE(quiet.calls("Sleep").empty());
 
     const auto verbose = run.Run({kDisk, "/D:fw.LOD", "/s", "/v"});
     EXPECT_EQ(verbose.exit_code, 4);

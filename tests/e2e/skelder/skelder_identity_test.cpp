@@ -76,8 +76,9 @@ TEST(SkelderIdentity, FailedFirstIdentifyEndsTheRun) {
     EXPECT_EQ(result.calls("CloseHandle").size(), 1u);
 }
 
-// A driver may report the whole length back for an IDENTIFY the drive refused; the buffer then
-// holds nothing the drive sent, so the run ends there instead of judging the drive by it.
+// A driver may report the whole length back for an IDENTIFY the drive refused or answered
+// without data; the buffer then holds nothing the drive sent, so the run ends there instead of
+// judging the drive by it (0x58 is a good status, but no data came).
 TEST(SkelderIdentity, AnIdentifyWithFailureBitsFailsWhateverLengthComesBack) {
     struct Case {
         int status;
@@ -85,11 +86,12 @@ TEST(SkelderIdentity, AnIdentifyWithFailureBitsFailsWhateverLengthComesBack) {
         int exit_code;
     };
     for (const Case c :
-         {Case{0x51, 0x04, 1}, Case{0x70, 0x00, 1}, Case{0xD0, 0x00, 1}, Case{0x58, 0x00, 0}}) {
+         {Case{0x51, 0x04, 1}, Case{0x70, 0x00, 1}, Case{0xD0, 0x00, 1}, Case{0x58, 0x00, 1}}) {
         SCOPED_TRACE(c.status);
         Machine machine;
         machine.Disk()["reply_transfer_length"] = 512;
-        machine.AddDriveFault({{"command", 0xEC}, {"status", c.status}, {"error", c.error}});
+        machine.AddDriveFault(
+            {{"command", 0xEC}, {"status", c.status}, {"error", c.error}, {"data", "none"}});
         SkelderRun run;
         run.WriteImage("fw.LOD", kMiB);
         const auto result = run.Run({std::string("/T:") + kDisk, "/D:fw.LOD", "/s"}, &machine);

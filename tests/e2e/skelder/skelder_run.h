@@ -27,6 +27,7 @@ class Machine {
 public:
     Machine();
 
+    nlohmann::json& Root() { return m_machine; }
     nlohmann::json& Drive();
     nlohmann::json& Disk();
     Machine& SetWord(int word, std::uint16_t value);

@@ -304,6 +304,45 @@ TEST(SkelderUpdate, RetriesStopAfterRetryCountPlusOneAttempts) {
     EXPECT_EQ(once.exit_code, 1);
 }
 
+// The image is read once: a file removed during the pause before the activate command, or
+// replaced before a retry, changes nothing that is sent.
+TEST(SkelderUpdate, TheImageIsReadOnceForEveryAttemptAndTheActivateCommand) {
+    struct Case {
+        std::vector<std::string> options;
+        nlohmann::json fault;
+        nlohmann::json event;
+        int activations; // 0x03 activates once the drive holds the whole image
+    };
+    const Case cases[] = {
+        {{"/e", "/a"}, nullptr, {{"at_sleep", 1}, {"remove", "fw.LOD"}}, 1},
+        {{"/s", "/r", "1"},
+         {{"command", 0x92}, {"nth", 2}},
+         {{"at_sleep", 1}, {"replace", "fw.LOD"}, {"with", "other.LOD"}},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event.dump());
+        Machine machine;
+        if (!c.fault.is_null()) {
+            machine.AddDriveFault(c.fault);
+        }
+        machine.Root()["file_events"] = {c.event};
+        SkelderRun run;
+        const auto image = run.WriteImage("fw.LOD", kMiB);
+        run.WriteImage("other.LOD", kMiB, 2);
+        std::vector<std::string> arguments = {kDisk, "/D:fw.LOD"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const auto result = run.Run(arguments, &machine);
+
+        EXPECT_EQ(result.exit_code, 0) << result.out;
+        ASSERT_EQ(result.calls("file_event").size(), 1u);
+        EXPECT_EQ(result.calls("file_event")[0].at("ok"), true);
+        const auto drive = result.drive_state(kDrive);
+        EXPECT_EQ(drive.at("sha256"), image.sha256);
+        EXPECT_EQ(drive.at("activated"), c.activations);
+    }
+}
+
 TEST(SkelderUpdate, DevicePathAloneIdentifiesTwiceAndSucceeds) {
     SkelderRun run;
     const auto result = run.Run({kDisk});

@@ -73,6 +73,16 @@ private:
     std::vector<std::unique_ptr<device>> devices_;
     std::map<open_id, open_device> opens_;
     open_id next_id_ = 1;
+
+    // What another process does to a file while the program pauses.
+    struct file_event {
+        std::uint32_t at_sleep = 0; // the n-th Sleep of the process, from 1
+        std::string path;           // host path, relative to the working directory
+        std::string replace_with;   // empty: the file is removed; else copied over it
+    };
+    std::vector<file_event> file_events_;
+    std::uint32_t sleeps_ = 0;
+    void apply_file_events();
 };
 
 // The machine that runs when WINSIM_MACHINE is unset (kept equal to
