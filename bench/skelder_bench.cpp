@@ -112,8 +112,8 @@ void whole_download(benchmark::State& state, uint64_t route, uint8_t subcommand)
     device_context context = open_context(route, target::instant);
     for (auto _ : state) {
         firmware_image image;
-        if (read_firmware_image(request, false, 0, image) != result_completed ||
-            download_firmware(context, request, image) != result_completed) {
+        if (read_firmware_image(request, 0, image) != result_completed ||
+            download_firmware(context, request, image, adapter_limits{}) != result_completed) {
             state.SkipWithError("the download failed");
             break;
         }
@@ -132,13 +132,13 @@ void peak_memory(benchmark::State& state, uint64_t route, uint8_t subcommand) {
             const bool activate = subcommand == dm_segmented_deferred;
             firmware_image image;
             const bool sent =
-                read_firmware_image(request, activate, 0, image) == result_completed &&
-                download_firmware(context, request, image) == result_completed;
+                read_firmware_image(request, 0, image) == result_completed &&
+                download_firmware(context, request, image, adapter_limits{}) == result_completed;
             download_request activation = request;
             activation.subcommand = dm_activate;
             activation.segment_blocks = 0;
             const bool activated =
-                !activate || download_firmware(context, activation, image) == result_completed;
+                !activate || download_firmware(context, activation, image, adapter_limits{}) == result_completed;
             CloseHandle(context.handle);
             return sent && activated;
         });

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::require(context.l_flag != 0 || (phy_index >= 0 && phy_index < CSMI_SAS_MAX_PHYS),
                       "the chosen phy is an entry of the table");
         drive_identity identity;
-        if (read_identify(context, identity) == result_completed) {
+        if (read_identify(context, identity, identify_purpose::gate) == result_completed) {
             send_signature_identify(context);
         }
     }

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     drive_identity identity;
     // Twice, as the run identifies before and after the download.
     for (int pass = 0; pass < 2; ++pass) {
-        if (read_identify(context, identity) != result_completed) {
+        if (read_identify(context, identity, identify_purpose::gate) != result_completed) {
             break;
         }
         fuzz::require(context.data_buffer == nullptr, "no buffer outlives its reading call");

@@ -4,7 +4,9 @@
 #include "DownloadPlan.h"
 #include "ResultCodes.h"
 
+#include <cstddef>
 #include <cstring>
+#include <new>
 
 #ifndef ATA_FLAGS_NO_MULTIPLE
 #define ATA_FLAGS_NO_MULTIPLE (1 << 5)
@@ -23,6 +25,35 @@ constexpr int MAX_BUSY_RETRIES = 1000;
 constexpr DWORD BUSY_PAUSE_MS = 5;
 constexpr ULONG IDENTIFY_TIMEOUT_S = 10;
 constexpr ULONG DOWNLOAD_TIMEOUT_S = 300;
+
+constexpr DWORD PAGE_BYTES = 4096;
+
+DWORD PagesSpanned(const void* pData, DWORD dwLength) {
+    const auto first = reinterpret_cast<UINT_PTR>(pData);
+    return static_cast<DWORD>((first + dwLength - 1) / PAGE_BYTES - first / PAGE_BYTES + 1);
+}
+
+// A zero-filled, page-aligned block that lives for one command.
+class CPageAlignedCopy {
+public:
+    CPageAlignedCopy() = default;
+    CPageAlignedCopy(const CPageAlignedCopy&) = delete;
+    CPageAlignedCopy& operator=(const CPageAlignedCopy&) = delete;
+    ~CPageAlignedCopy() { ::operator delete (m_pData, std::align_val_t{PAGE_BYTES}); }
+
+    bool Allocate(DWORD dwSize) {
+        m_pData =
+            static_cast<BYTE*>(::operator new (dwSize, std::align_val_t{PAGE_BYTES}, std::nothrow));
+        if (m_pData != nullptr) {
+            std::memset(m_pData, 0, dwSize);
+        }
+        return m_pData != nullptr;
+    }
+    BYTE* Data() const { return m_pData; }
+
+private:
+    BYTE* m_pData = nullptr;
+};
 
 // Prints the eight returned task-file registers with a format that takes them in order.
 void PrintTaskFile(const wchar_t* pszFormat, const UCHAR (&ctf)[8]) {
@@ -65,6 +96,7 @@ int CSataBus::DownloadMicrocode(const BYTE* pImage, DWORD dwLength) {
     if (dwLength == 0) {
         return NU_NO_DATA_OR_MEMORY;
     }
+    m_dwMaxPhysicalPages = QueryAdapterPageLimit();
     if (!FitsBlockAddressing(dwLength, DOWNLOAD_CHUNK_BYTES)) {
         VerbosePrint(L"Image of %u bytes is too large for the block offsets\n", dwLength);
         return NU_NO_DATA_OR_MEMORY;
@@ -79,20 +111,37 @@ int CSataBus::DownloadMicrocode(const BYTE* pImage, DWORD dwLength) {
     return NU_SUCCESS;
 }
 
+DWORD CSataBus::QueryAdapterPageLimit() {
+    STORAGE_PROPERTY_QUERY query{};
+    query.PropertyId = StorageAdapterProperty;
+    query.QueryType = PropertyStandardQuery;
+    STORAGE_ADAPTER_DESCRIPTOR descriptor{};
+    DWORD dwReturned = 0;
+    constexpr DWORD dwNeeded = offsetof(STORAGE_ADAPTER_DESCRIPTOR, AlignmentMask);
+    if (!::DeviceIoControl(m_hDevice, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query),
+                           &descriptor, sizeof(descriptor), &dwReturned, nullptr) ||
+        dwReturned < dwNeeded || descriptor.Size < dwNeeded) {
+        VerbosePrint(L"Adapter limits not available, GetLastError = 0x%x\n", ::GetLastError());
+        return 0;
+    }
+    return descriptor.MaximumPhysicalPages;
+}
+
 int CSataBus::SendDownloadChunk(const BYTE* pImage, DWORD dwImageLength, DWORD dwOffset) {
     const MicrocodeChunk chunk = MicrocodeChunkAt(dwOffset, dwImageLength, DOWNLOAD_CHUNK_BYTES);
-    // Direct pass-through hands the driver the image in place; only a final partial block
-    // needs a padded copy.
+    // Direct pass-through hands the driver the image in place. A final partial block needs a
+    // padded copy, and a chunk whose place in the image spans more physical pages than the
+    // adapter takes goes from a page-aligned copy, which spans one page fewer.
     BYTE* pData = const_cast<BYTE*>(pImage + dwOffset);
-    BYTE* pPadded = nullptr;
-    if (chunk.dwTransferLength != chunk.dwLength) {
-        pPadded = static_cast<BYTE*>(AllocBuffer(chunk.dwTransferLength));
-        if (pPadded == nullptr) {
+    CPageAlignedCopy copy;
+    if (chunk.dwTransferLength != chunk.dwLength ||
+        (m_dwMaxPhysicalPages != 0 &&
+         PagesSpanned(pData, chunk.dwTransferLength) > m_dwMaxPhysicalPages)) {
+        if (!copy.Allocate(chunk.dwTransferLength)) {
             return NU_NO_DATA_OR_MEMORY;
         }
-        std::memset(pPadded, 0, chunk.dwTransferLength);
-        std::memcpy(pPadded, pData, chunk.dwLength);
-        pData = pPadded;
+        std::memcpy(copy.Data(), pData, chunk.dwLength);
+        pData = copy.Data();
     }
 
     ATA_PASS_THROUGH_DIRECT request{};
@@ -108,9 +157,7 @@ int CSataBus::SendDownloadChunk(const BYTE* pImage, DWORD dwImageLength, DWORD d
     request.CurrentTaskFile[4] = static_cast<UCHAR>(chunk.wBlockOffset >> 8);
     request.CurrentTaskFile[6] = ATA_DOWNLOAD_MICROCODE;
     DWORD dwBytesReturned = 0;
-    const int nResult = SendAtaCommand(request, dwBytesReturned);
-    FreeBuffer(pPadded);
-    return nResult;
+    return SendAtaCommand(request, dwBytesReturned);
 }
 
 int CSataBus::SendAtaCommand(ATA_PASS_THROUGH_DIRECT& request, DWORD& dwBytesReturned) {

@@ -23,6 +23,7 @@ public:
     static constexpr DWORD DOWNLOAD_CHUNK_BYTES = 0xFC00; // 126 blocks
 
 private:
+    DWORD QueryAdapterPageLimit();
     int SendAtaCommand(ATA_PASS_THROUGH_DIRECT& request, DWORD& dwBytesReturned);
     int SendDownloadChunk(const BYTE* pImage, DWORD dwImageLength, DWORD dwOffset);
     int SendScsiPassThrough(const BYTE (&cdb)[12], DWORD dwDataLength, DWORD dwTimeOut,
@@ -30,4 +31,5 @@ private:
     void PrintScsiSense(const BYTE* pBlock);
 
     CString m_strDevicePath;
+    DWORD m_dwMaxPhysicalPages = 0; // the adapter's page limit for one request; 0: none known
 };

@@ -118,8 +118,8 @@ int32_t issue_ata_passthru(device_context& context) {
         if (context.verbosity != 0) {
             printf(" WinIoStatus = 0x%x", context.last_error);
         }
-        return context.last_error == ERROR_INVALID_FUNCTION ? result_not_supported
-                                                            : result_request_failed;
+        return means_not_supported(context.last_error) ? result_not_supported
+                                                       : result_request_failed;
     }
 
     const int32_t result = judge_reply(request, context, returned);

@@ -211,9 +211,8 @@ int32_t issue_stp_passthru(device_context& context) {
     auto* request = static_cast<CSMI_SAS_STP_PASSTHRU_BUFFER*>(memory);
     auto* bytes = static_cast<uint8_t*>(memory);
     memset(memory, 0, size);
-    // The timeout goes to the driver unchanged: 0 stays 0 on this route.
     fill_ioctl_header(request->IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_STP_PASSTHRU,
-                      context.timeout_seconds, size);
+                      pass_through_timeout(context), size);
     CSMI_SAS_STP_PASSTHRU& parameters = request->Parameters;
     parameters.bPhyIdentifier = context.phy_entity.Identify.bPhyIdentifier;
     parameters.bPortIdentifier = context.phy_entity.bPortIdentifier;
@@ -225,6 +224,8 @@ int32_t issue_stp_passthru(device_context& context) {
         parameters.uFlags |= CSMI_SAS_STP_READ;
     } else if (context.direction == data_out) {
         parameters.uFlags |= CSMI_SAS_STP_WRITE;
+    } else {
+        parameters.uFlags |= CSMI_SAS_STP_UNSPECIFIED; // no data phase
     }
     parameters.uDataLength = with_data ? context.transfer_length : 0;
     if (context.direction == data_out && context.transfer_length > 0) {

@@ -61,7 +61,7 @@ struct device_context {
     uint32_t direction;
     void* data_buffer;
     uint32_t transfer_length;
-    uint32_t timeout_seconds; // 0: 5 seconds on the SCSI and ATA routes
+    uint32_t timeout_seconds; // 0: 5 seconds on every route
     int32_t verbosity;
     uint64_t route_flags;
     uint64_t l_flag;
@@ -73,7 +73,8 @@ struct device_context {
     CSMI_SAS_PHY_ENTITY phy_entity; // the phy the CSMI route reaches the drive through
 };
 
-// The SCSI and ATA routes read a timeout of 0 as 5 seconds.
+// Every route reads a timeout of 0 as 5 seconds; no driver is handed 0, which one that takes
+// it literally expires at once.
 inline uint32_t pass_through_timeout(const device_context& context) {
     return context.timeout_seconds == 0 ? 5 : context.timeout_seconds;
 }

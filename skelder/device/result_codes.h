@@ -2,6 +2,8 @@
 // Result codes shared by the device layer, the download engine and the update run.
 // The run maps the last one to the process exit code.
 
+#include <windows.h>
+
 #include <cstdint>
 
 namespace skelder {
@@ -15,5 +17,11 @@ inline constexpr int32_t result_no_memory = 10;       // image buffer could not 
 inline constexpr int32_t result_device_error = 11;    // the device reported an error
 inline constexpr int32_t result_error_84 = 13;        // ATA route: error register 0x84
 inline constexpr int32_t result_invalid_request = -1; // CSMI route: bad direction or no memory
+
+// A driver without the pass-through answers ERROR_INVALID_FUNCTION (STATUS_INVALID_DEVICE_REQUEST)
+// or, SCSI-port style, ERROR_NOT_SUPPORTED (STATUS_NOT_SUPPORTED).
+inline bool means_not_supported(uint32_t windows_error) {
+    return windows_error == ERROR_INVALID_FUNCTION || windows_error == ERROR_NOT_SUPPORTED;
+}
 
 } // namespace skelder

@@ -13,7 +13,7 @@ constexpr UCHAR sat_non_data = 3;
 constexpr UCHAR extend_bit = 0x01;
 constexpr UCHAR byt_blok_t_length_count = 0x06; // length in blocks, in the sector count field
 constexpr UCHAR t_dir_from_device = 0x08;
-constexpr UCHAR ck_cond = 0x20;
+constexpr UCHAR ck_cond_bit = 0x20;
 
 UCHAR sat_protocol(uint32_t protocol, uint32_t direction) {
     if (protocol == protocol_pio) {
@@ -27,18 +27,21 @@ UCHAR sat_protocol(uint32_t protocol, uint32_t direction) {
 
 } // namespace
 
-UCHAR build_sat_cdb(const device_context& context, uint32_t direction, UCHAR (&cdb)[16]) {
+UCHAR build_sat_cdb(const device_context& context, uint32_t direction, bool ck_cond,
+                    UCHAR (&cdb)[16]) {
     memset(cdb, 0, sizeof(cdb));
     UCHAR byte1 = static_cast<UCHAR>(sat_protocol(context.protocol, direction) << 1);
     if (context.addressing == addressing_48bit) {
         byte1 |= extend_bit;
     }
-    UCHAR byte2 = byt_blok_t_length_count;
+    // A non-data command names no transfer length: a strict SAT layer checks T_LENGTH against
+    // the data phase.
+    UCHAR byte2 = context.protocol == protocol_non_data ? 0 : byt_blok_t_length_count;
     if (direction == data_in) {
         byte2 |= t_dir_from_device;
     }
-    if ((context.cdb_flags & cdb_flag_check_condition) != 0) {
-        byte2 |= ck_cond;
+    if (ck_cond) {
+        byte2 |= ck_cond_bit;
     }
 
     const ata_registers& r = context.registers;

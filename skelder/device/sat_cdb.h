@@ -6,7 +6,9 @@
 namespace skelder {
 
 // Writes the ATA PASS-THROUGH block for the command in the record and returns its length
-// (16 with cdb_flags bit 0, else 12). `direction` is the data phase actually requested.
-UCHAR build_sat_cdb(const device_context& context, uint32_t direction, UCHAR (&cdb)[16]);
+// (16 with cdb_flags bit 0, else 12). `direction` is the data phase actually requested;
+// `ck_cond` asks the SAT layer for the returned registers.
+UCHAR build_sat_cdb(const device_context& context, uint32_t direction, bool ck_cond,
+                    UCHAR (&cdb)[16]);
 
 } // namespace skelder

@@ -6,8 +6,10 @@
 #include "download/image_file.h"
 #include "download/progress.h"
 
+#include <new>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace skelder {
 
@@ -15,13 +17,48 @@ namespace {
 
 constexpr uint8_t download_microcode = 0x92;
 constexpr uint8_t device_lba_mode = 0x40;
-constexpr uint32_t download_timeout_seconds = 5;
+// Activating commands (0x07, the last 0x03 segment, 0x0F) may take a slow drive many seconds;
+// a request that outlives its limit is failed by the port driver, which resets the drive in
+// the middle of writing microcode. Windows' own firmware path gives activation 30 s.
+constexpr uint32_t download_timeout_seconds = 30;
 
 void report_unsupported_size(int32_t verbosity, int64_t size) {
     if (verbosity != 0) {
         fprintf(stderr, "Unsupported Firmware File Size: %lld\n", static_cast<long long>(size));
     }
 }
+
+// Where a command's data goes from: in place, unless there it would span more pages than the
+// adapter takes; then from a page-aligned copy, which needs one page fewer.
+class page_aligned_copy {
+public:
+    explicit page_aligned_copy(uint32_t max_physical_pages) : m_max_pages(max_physical_pages) {}
+    page_aligned_copy(const page_aligned_copy&) = delete;
+    page_aligned_copy& operator=(const page_aligned_copy&) = delete;
+    ~page_aligned_copy() { ::operator delete (m_copy, std::align_val_t{page_size}); }
+
+    // Null when the copy is needed and no memory holds it.
+    void* data_for(unsigned char* in_place, uint32_t length) {
+        if (m_max_pages == 0 || pages_spanned(in_place, length) <= m_max_pages) {
+            return in_place;
+        }
+        if (m_copy == nullptr || m_capacity < length) {
+            ::operator delete (m_copy, std::align_val_t{page_size});
+            m_copy = ::operator new (length, std::align_val_t{page_size}, std::nothrow);
+            m_capacity = m_copy != nullptr ? length : 0;
+            if (m_copy == nullptr) {
+                return nullptr;
+            }
+        }
+        memcpy(m_copy, in_place, length);
+        return m_copy;
+    }
+
+private:
+    uint32_t m_max_pages;
+    void* m_copy = nullptr;
+    uint32_t m_capacity = 0;
+};
 
 void set_block_count(ata_registers& registers, uint32_t blocks) {
     registers.count = static_cast<uint8_t>(blocks & 0xFF);
@@ -48,7 +85,7 @@ void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
 
 } // namespace
 
-int32_t read_firmware_image(const download_request& request, bool activate, int32_t verbosity,
+int32_t read_firmware_image(const download_request& request, int32_t verbosity,
                             firmware_image& image) {
     FILE* file = open_image(request.file_name);
     if (file == nullptr) {
@@ -60,8 +97,7 @@ int32_t read_firmware_image(const download_request& request, bool activate, int3
     const int64_t size = image_size(file);
     // Refused before the buffer is taken: a size no command can describe is never read.
     download_plan plan{};
-    if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan) ||
-        (activate && !make_download_plan(size, dm_activate, 0, plan))) {
+    if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
         fclose(file);
         report_unsupported_size(verbosity, size);
         return result_bad_image;
@@ -87,19 +123,43 @@ int32_t read_firmware_image(const download_request& request, bool activate, int3
     return result_completed;
 }
 
+int32_t check_adapter_fit(const download_request& request, const firmware_image& image,
+                          const adapter_limits& limits) {
+    download_plan plan{};
+    const request_limit limit{limits.max_transfer_length, limits.max_physical_pages};
+    if (!make_download_plan(image.size, request.subcommand, request.segment_blocks, plan) ||
+        plan_fits(plan, limit)) {
+        return result_completed; // an image the wire cannot describe is refused where it is read
+    }
+    const bool whole = request.subcommand == dm_whole_immediate;
+    printf("The disk's adapter takes at most %u bytes in one request; %s of %u bytes does not "
+           "fit.\n",
+           largest_request(limit), whole ? "the whole image" : "a segment", plan.transfer_size);
+    if (const uint32_t blocks = largest_fitting_segment(limit); blocks != 0) {
+        printf("%s a segment size of at most %u blocks (/g %u).\n",
+               whole ? "Use /s, or /e /a, with" : "Use", blocks, blocks);
+    }
+    return result_bad_image;
+}
+
 int32_t download_firmware(device_context& context, download_request request,
-                          const firmware_image& image) {
+                          const firmware_image& image, const adapter_limits& limits) {
     const int64_t size = image.size;
     download_plan plan{};
     if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
         report_unsupported_size(context.verbosity, size);
         return result_bad_image;
     }
+    page_aligned_copy copy(limits.max_physical_pages);
 
     const bool activate = request.subcommand == dm_activate;
+    // On the SCSI route the SAT layer returns the drive's status for every download command:
+    // a device fault without ERR is a normal completion to some SAT layers.
+    const uint32_t cdb_flags = context.cdb_flags;
+    context.cdb_flags |= cdb_flag_check_condition;
     context.direction = activate ? data_none : data_out;
     context.timeout_seconds = download_timeout_seconds;
-    context.protocol = protocol_pio;
+    context.protocol = activate ? protocol_non_data : protocol_pio;
     context.addressing = addressing_28bit;
     context.registers.device = device_lba_mode;
     context.registers.command = download_microcode;
@@ -117,7 +177,12 @@ int32_t download_firmware(device_context& context, download_request request,
     uint64_t byte_position = 0;
     for (uint32_t transfer = 0; transfer < plan.transfers; ++transfer) {
         set_block_offset(context.registers, block_offset);
-        context.data_buffer = image.bytes + byte_position;
+        context.data_buffer =
+            activate ? nullptr : copy.data_for(image.bytes + byte_position, plan.transfer_size);
+        if (!activate && context.data_buffer == nullptr) {
+            result = result_no_memory;
+            break;
+        }
         result = issue_command(context);
         if (result != result_completed) {
             if (context.verbosity != 0) {
@@ -141,14 +206,15 @@ int32_t download_firmware(device_context& context, download_request request,
         context.transfer_length = plan.remainder;
         set_block_count(context.registers, plan.remainder / block_size);
         set_block_offset(context.registers, block_offset);
-        context.data_buffer = image.bytes + byte_position;
-        result = issue_command(context);
+        context.data_buffer = copy.data_for(image.bytes + byte_position, plan.remainder);
+        result = context.data_buffer != nullptr ? issue_command(context) : result_no_memory;
         if (context.verbosity != 0) {
             printf(result == result_completed ? " ! " : " !^ ");
         }
     }
 
     context.data_buffer = nullptr;
+    context.cdb_flags = cdb_flags;
     return result;
 }
 

@@ -42,7 +42,7 @@ void take_identify_data(const unsigned char* data, drive_identity& identity) {
 
 } // namespace
 
-int32_t read_identify(device_context& context, drive_identity& identity) {
+int32_t read_identify(device_context& context, drive_identity& identity, identify_purpose purpose) {
     unsigned char data[512] = {};
     context.registers.command = 0xEC;
     context.registers.count = 1;
@@ -51,7 +51,12 @@ int32_t read_identify(device_context& context, drive_identity& identity) {
     context.direction = data_in;
     context.data_buffer = data;
     context.transfer_length = sizeof(data);
+    const uint32_t cdb_flags = context.cdb_flags;
+    if (purpose == identify_purpose::gate) {
+        context.cdb_flags |= cdb_flag_check_condition;
+    }
     const int32_t result = issue_command(context);
+    context.cdb_flags = cdb_flags; // only this command asks for the registers
     context.data_buffer = nullptr; // the buffer ends with this call
     if (result != result_completed) {
         if (context.verbosity != 0) {

@@ -1,5 +1,6 @@
 #include "main/update_run.h"
 
+#include "device/adapter_limits.h"
 #include "device/csmi_transport.h"
 #include "device/open_device.h"
 #include "device/result_codes.h"
@@ -33,14 +34,14 @@ bool holds_handle(HANDLE handle) {
 
 // Sends the image up to retry_count + 1 times, stopping at the first success.
 int32_t download_with_retries(device_context& context, const run_settings& settings,
-                              const firmware_image& image) {
+                              const firmware_image& image, const adapter_limits& limits) {
     int32_t result = result_completed;
     int64_t attempt = 0;
     do {
         if (attempt > 0) {
             printf("Retrying... %lld\n", static_cast<long long>(attempt));
         }
-        result = download_firmware(context, settings.request, image);
+        result = download_firmware(context, settings.request, image, limits);
         printf("\n");
         fflush(stdout);
         Sleep(pause_after_attempt_ms);
@@ -57,7 +58,7 @@ int run_update(device_context& context, run_settings& settings) {
     int32_t result = open_target(context, settings);
     if (holds_handle(context.handle) && result == result_completed) {
         read_scsi_identity(context, identity);
-        result = read_identify(context, identity);
+        result = read_identify(context, identity, identify_purpose::gate);
         if (result == result_completed) {
             const bool show_info = (context.route_flags & flag_show_info) != 0;
             if (show_info || context.verbosity != 0) {
@@ -73,25 +74,31 @@ int run_update(device_context& context, run_settings& settings) {
 
             const bool download = (context.route_flags & flag_file_given) != 0;
             const bool activate = (context.route_flags & flag_activate) != 0;
-            // Read once, before anything is sent: every attempt and the activate command take
-            // these bytes, and an image the activate command cannot describe is refused here
-            // rather than left on the drive downloaded but never activated.
+            // Read once, before anything is sent: every attempt takes these bytes, and the
+            // activate step needs the image the command line named.
             firmware_image image;
             if (download || activate) {
-                result = read_firmware_image(settings.request, activate, context.verbosity, image);
+                result = read_firmware_image(settings.request, context.verbosity, image);
+            }
+            // The SCSI and ATA routes go through the disk's adapter, which refuses a request
+            // larger than it takes: such a run ends here, before any DOWNLOAD MICROCODE.
+            adapter_limits limits;
+            if (result == result_completed && download && (context.route_flags & route_csmi) == 0) {
+                limits = query_adapter_limits(context);
+                result = check_adapter_fit(settings.request, image, limits);
             }
             if (result == result_completed && download) {
                 send_signature_identify(context);
-                result = download_with_retries(context, settings, image);
+                result = download_with_retries(context, settings, image, limits);
             }
             // Activating after a failed download could switch the drive to partial microcode.
             if (result == result_completed && activate) {
                 download_request activation = settings.request;
                 activation.subcommand = dm_activate;
                 activation.segment_blocks = 0;
-                result = download_firmware(context, activation, image);
+                result = download_firmware(context, activation, image, limits);
             }
-            read_identify(context, identity);
+            read_identify(context, identity, identify_purpose::refresh);
         }
     }
     if (holds_handle(context.handle)) {

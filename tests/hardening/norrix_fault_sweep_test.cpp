@@ -56,7 +56,12 @@ std::vector<sweep_target> norrix_targets() {
                          {"identify_ioctl_error",
                           fault_site::ioctl,
                           {{"ioctl", "0x4D030"}, {"nth", 1}, {"error", 1117}},
-                          1}};
+                          1},
+                         // Without the adapter's page limit the chunks go in place.
+                         {"adapter_query_error",
+                          fault_site::ioctl,
+                          {{"ioctl", "0x2D1400"}, {"error", 1117}},
+                          0}};
 
     // A locked drive whose IDENTIFY brought nothing, or data with a wrong checksum.
     const query_fault identify_no_data{"identify_no_data_locked",   fault_site::drive,

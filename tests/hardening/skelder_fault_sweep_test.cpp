@@ -85,7 +85,9 @@ std::vector<fault_kind> route_faults(const std::string& route) {
                 {"scsi_task_set_full", fault_site::scsi, {{"scsi_status", 0x28}}, 1},
                 {"scsi_task_aborted", fault_site::scsi, {{"scsi_status", 0x40}}, 1},
                 {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10},
-                {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9}};
+                {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9},
+                // A SCSI-port-style driver's STATUS_NOT_SUPPORTED.
+                {"ioctl_not_supported_50", fault_site::ioctl, {{"error", 50}}, 9}};
     }
     if (route == "ata") {
         return {kDriveAbort,
@@ -93,7 +95,9 @@ std::vector<fault_kind> route_faults(const std::string& route) {
                 kDriveFault,
                 {"drive_crc", fault_site::drive, {{"status", 0x51}, {"error", 0x84}}, 5},
                 {"ioctl_error", fault_site::ioctl, {{"error", 1117}}, 10},
-                {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9}};
+                {"ioctl_not_supported", fault_site::ioctl, {{"error", 1}}, 9},
+                // A SCSI-port-style driver's STATUS_NOT_SUPPORTED.
+                {"ioctl_not_supported_50", fault_site::ioctl, {{"error", 50}}, 9}};
     }
     return {kDriveAbort,
             kDriveBusy,

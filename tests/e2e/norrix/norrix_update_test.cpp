@@ -43,7 +43,7 @@ TEST(NorrixUpdate, RequestsAreThe32BitAtaPassThroughWithTheTabledFields) {
     ASSERT_EQ(result.exit_code, 0);
 
     const auto ioctls = result.calls("DeviceIoControl");
-    ASSERT_EQ(ioctls.size(), 2u);
+    ASSERT_EQ(ioctls.size(), 3u);
     // IDENTIFY DEVICE: data in, 10 seconds.
     EXPECT_EQ(ioctls[0].at("ioctl"), "0x4D030");
     EXPECT_EQ(ioctls[0].at("in_len"), 40);
@@ -52,11 +52,13 @@ TEST(NorrixUpdate, RequestsAreThe32BitAtaPassThroughWithTheTabledFields) {
     EXPECT_EQ(ioctls[0].at("timeout"), 10);
     EXPECT_EQ(ioctls[0].at("data_length"), 512);
     EXPECT_EQ(ioctls[0].at("task_file"), "00 00 00 00 00 00 ec 00");
+    // The adapter's page limit, asked before the download.
+    EXPECT_EQ(ioctls[1].at("ioctl"), "0x2D1400");
     // One DOWNLOAD MICROCODE of exactly 126 blocks: Sector Count 0x7E, LBA Low 0.
-    EXPECT_EQ(ioctls[1].at("ata_flags"), 0x25);
-    EXPECT_EQ(ioctls[1].at("timeout"), 300);
-    EXPECT_EQ(ioctls[1].at("data_length"), kChunk);
-    EXPECT_EQ(ioctls[1].at("task_file"), "0e 7e 00 00 00 00 92 00");
+    EXPECT_EQ(ioctls[2].at("ata_flags"), 0x25);
+    EXPECT_EQ(ioctls[2].at("timeout"), 300);
+    EXPECT_EQ(ioctls[2].at("data_length"), kChunk);
+    EXPECT_EQ(ioctls[2].at("task_file"), "0e 7e 00 00 00 00 92 00");
 
     const auto opens = result.calls("CreateFileW");
     ASSERT_FALSE(opens.empty());

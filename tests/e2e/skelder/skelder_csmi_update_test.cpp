@@ -45,7 +45,9 @@ void ExpectDeferredUpdateOf(const fwu_test::run_result& result, const fwu_test::
     }
     ASSERT_EQ(activations.size(), 1u);
     EXPECT_EQ(activations[0].at("in_len"), 168);
-    EXPECT_EQ(activations[0].at("flags"), 0x10);
+    EXPECT_EQ(activations[0].at("flags"), 0x14); // PIO, no data direction
+    EXPECT_EQ(activations[0].at("fis").get<std::string>().substr(0, 41),
+              "27 80 92 0f 00 00 00 40 00 00 00 00 00 00"); // count and LBA 7:0 both 0
     EXPECT_EQ(activations[0].at("data_length"), 0);
     const auto state = result.drive_state(drive);
     EXPECT_EQ(state.at("sha256"), image.sha256);
@@ -81,8 +83,8 @@ TEST(SkelderCsmiUpdate, ColonFormUpdatesThroughThePhyNumber) {
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0].at("phy"), 1);
     EXPECT_EQ(requests[0].at("port"), 1);
-    // Commands before the download step carry the record's timeout unchanged: 0.
-    EXPECT_EQ(requests[0].at("timeout"), 0);
+    // No request carries Timeout 0, which a driver may expire at once.
+    EXPECT_EQ(requests[0].at("timeout"), 5);
     EXPECT_EQ(requests[0].at("in_len"), 680);
     EXPECT_EQ(requests[0].at("flags"), 0x11);
 }
@@ -291,7 +293,7 @@ TEST(SkelderCsmiUpdate, DoubleVerboseDumpsEachRequestAndItsStatus) {
     EXPECT_EQ(result.exit_code, 0) << result.out;
     const std::string activate_dump = "Allocated 168 bytes for cmd 0x92\n------\n\n"
                                       "bPhyIdentifier=0x01\nbPortIdentifier=0x01\n"
-                                      "bConnectionRate=0x00\nuFlags=0x10\nuDataLength=0x0\n"
+                                      "bConnectionRate=0x00\nuFlags=0x14\nuDataLength=0x0\n"
                                       "FIS:\n-----\n\t[0]=0x27\n\t[1]=0x80\n\t[2]=0x92\n"
                                       "\t[3]=0x0f\n\t[4]=0x00\n";
     const auto dump = result.out.find(activate_dump);

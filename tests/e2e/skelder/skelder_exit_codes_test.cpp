@@ -79,7 +79,7 @@ TEST(SkelderExitCodes, ImagesTheWireCannotDescribeGive4BeforeAnyDownload) {
         {1000, "/s"},
         {kMiB + 100, "/e"},
         {32 * kMiB, "/D:fw.LOD"}, // 65536 blocks in one command
-        {32 * kMiB, "/e"},        // segments fit, but the activate command would count 65536 blocks
+        {32 * kMiB + 512, "/e"},  // a segment at block offset 65536
     };
     for (const auto& image : cases) {
         SCOPED_TRACE(testing::Message() << image.size << " " << image.mode);
@@ -91,6 +91,43 @@ TEST(SkelderExitCodes, ImagesTheWireCannotDescribeGive4BeforeAnyDownload) {
         EXPECT_EQ(result.err,
                   "Unsupported Firmware File Size: " + std::to_string(image.size) + "\n");
         EXPECT_EQ(result.out.find("PLEASE DO NOT CLOSE"), std::string::npos);
+    }
+}
+
+// A request the disk's adapter cannot carry is refused by the port driver: the run ends with 4
+// before any DOWNLOAD MICROCODE, saying which segment size fits, whatever the verbosity. An
+// adapter descriptor that cannot be read leaves the run as it was.
+TEST(SkelderExitCodes, ARequestTheAdapterCannotCarryGives4BeforeAnyDownload) {
+    struct Case {
+        std::string target;
+        std::vector<std::string> options;
+        nlohmann::json disk;
+        int exit_code;
+        std::string out;
+    };
+    const std::string whole_too_large =
+        "The disk's adapter takes at most 131072 bytes in one request; the whole image of 1048576 "
+        "bytes does not fit.\nUse /s, or /e /a, with a segment size of at most 255 blocks (/g "
+        "255).\n";
+    const Case cases[] = {
+        {kDisk, {}, {{"max_transfer_length", 131072}}, 4, whole_too_large},
+        {std::string("/T:") + kDisk, {}, {{"max_transfer_length", 131072}}, 4, whole_too_large},
+        {kDisk, {"/s"}, {{"refuse", {{{"ioctl", "0x2D1400"}, {"error", 1}}}}}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target + " " + c.disk.dump());
+        Machine machine;
+        machine.Disk().update(c.disk);
+        SkelderRun run;
+        run.WriteImage("fw.LOD", kMiB);
+        std::vector<std::string> arguments = {c.target, "/D:fw.LOD"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const auto result = run.Run(arguments, &machine);
+        EXPECT_EQ(result.exit_code, c.exit_code);
+        if (c.exit_code != 0) {
+            EXPECT_EQ(result.out, c.out);
+            EXPECT_TRUE(DownloadCommands(result).empty());
+        }
     }
 }
 

@@ -27,10 +27,10 @@ TEST(SkelderAtaRoute, TypicalRequestGoesThroughAtaPassThrough) {
 
     const auto requests = ControlCalls(result, kAtaPassThroughDirect);
     ASSERT_EQ(requests.size(), 37u);
-    for (const auto& request : requests) {
-        EXPECT_EQ(request.at("in_len"), 48);
-        EXPECT_EQ(request.at("out_len"), 48);
-        EXPECT_EQ(request.at("timeout"), 5);
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].at("in_len"), 48);
+        EXPECT_EQ(requests[i].at("out_len"), 48);
+        EXPECT_EQ(requests[i].at("timeout"), i >= 3 ? 30 : 5); // DOWNLOAD MICROCODE: 30 s
     }
     EXPECT_EQ(requests[0].at("ata_flags"), 0x03); // DRDY, data in
     EXPECT_EQ(requests[0].at("task_file"), "00 01 00 00 00 00 ec 00");
@@ -56,7 +56,7 @@ TEST(SkelderAtaRoute, ActivateCommandHasNoDataPhase) {
     const auto& activate = requests[35];
     EXPECT_EQ(activate.at("ata_flags"), 0x01);
     EXPECT_EQ(activate.at("data_length"), 0);
-    EXPECT_EQ(activate.at("task_file"), "0f 00 08 00 00 40 92 00");
+    EXPECT_EQ(activate.at("task_file"), "0f 00 00 00 00 40 92 00"); // no block count
 }
 
 TEST(SkelderAtaRoute, StatusOtherThanReadyIsDeviceError) {
