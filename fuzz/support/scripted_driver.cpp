@@ -190,11 +190,53 @@ std::optional<download_reply> download_in(DWORD code, const void* in, DWORD in_s
     return std::nullopt;
 }
 
+// A SCSI pass-through answer fails the command unless it is GOOD, or a CHECK CONDITION whose
+// sense data returns the drive's ATA status (NO SENSE or RECOVERED ERROR with the ATA Status
+// Return descriptor, or fixed format with 00h/1Dh) without ERR, DF or BSY, or a RECOVERED
+// ERROR without it.
+bool scsi_reply_fails(const uint8_t* bytes, DWORD out_size) {
+    SCSI_PASS_THROUGH_DIRECT header;
+    std::memcpy(&header, bytes, sizeof header);
+    if (header.ScsiStatus == 0) {
+        return false;
+    }
+    if (header.ScsiStatus != 2 || header.SenseInfoOffset >= out_size) {
+        return true;
+    }
+    const uint8_t* sense = bytes + header.SenseInfoOffset;
+    const DWORD length = std::min<DWORD>(out_size - header.SenseInfoOffset, header.SenseInfoLength);
+    if (length < 14) {
+        return true;
+    }
+    const uint8_t response = sense[0] & 0x7F;
+    uint8_t key = 0xFF;
+    std::optional<uint8_t> ata_status;
+    if (response == 0x72 || response == 0x73) {
+        key = sense[1] & 0x0F;
+        const DWORD end = std::min<DWORD>(length, 8u + sense[7]);
+        for (DWORD at = 8; at + 2 <= end; at += 2u + sense[at + 1]) {
+            if (sense[at] == 0x09 && sense[at + 1] >= 0x0C && at + 14 <= end) {
+                ata_status = sense[at + 13];
+                break;
+            }
+        }
+    } else if (response == 0x70 || response == 0x71) {
+        key = sense[2] & 0x0F;
+        if (sense[12] == 0x00 && sense[13] == 0x1D) {
+            ata_status = sense[4];
+        }
+    }
+    if ((key == 0x00 || key == 0x01) && ata_status) {
+        return (*ata_status & ata_status_failed_bits) != 0;
+    }
+    return key != 0x01;
+}
+
 // Whether the answer in the output buffer fails the command.
 bool reply_fails(DWORD code, const void* out, DWORD out_size) {
     const auto* bytes = static_cast<const uint8_t*>(out);
     if (code == IOCTL_SCSI_PASS_THROUGH_DIRECT && out_size >= sizeof(SCSI_PASS_THROUGH_DIRECT)) {
-        return bytes[offsetof(SCSI_PASS_THROUGH_DIRECT, ScsiStatus)] != 0;
+        return scsi_reply_fails(bytes, out_size);
     }
     if (code == IOCTL_ATA_PASS_THROUGH_DIRECT && out_size >= sizeof(ATA_PASS_THROUGH_DIRECT)) {
         return (bytes[offsetof(ATA_PASS_THROUGH_DIRECT, CurrentTaskFile) + 6] &

@@ -34,7 +34,8 @@ size_t open_device_handles();
 
 // True when a DOWNLOAD MICROCODE the script answered with a failure was never sent again
 // (same subcommand and block offset) later in the run. A failure is a failed call, or a
-// reply that carries one: a SCSI status other than GOOD, ERR, DF or BSY in the returned ATA
+// reply that carries one: a SCSI status other than GOOD (a CHECK CONDITION judged by the ATA
+// status its sense data returns, where it returns one), ERR, DF or BSY in the returned ATA
 // status (task file or status FIS), a status FIS left all zero, or a CSMI ReturnCode or
 // connection status other than 0.
 // A run that ends with success must leave none.

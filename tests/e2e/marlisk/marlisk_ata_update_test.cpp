@@ -68,7 +68,12 @@ TEST(marlisk_ata_update, sends_the_image_one_block_per_command_and_logs_success)
         EXPECT_EQ(request.at("ata_flags"), 5);
         EXPECT_EQ(request.at("previous_task_file"), "00 00 00 00 00 00 00 00");
     }
-    EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), image.sha256);
+    // Success means the drive holds the image, saved for later: no 0x0F follows, and the old
+    // firmware runs until the drive activates it (at its next power-on, as the drive decides).
+    const auto drive = result.drive_state(kDravoniDrive);
+    EXPECT_EQ(drive.at("sha256"), image.sha256);
+    EXPECT_EQ(drive.at("activated"), 0);
+    EXPECT_EQ(drive.at("firmware"), "KX20B001");
 }
 
 TEST(marlisk_ata_update, the_disk_is_opened_exclusively_after_the_adapter_answers) {

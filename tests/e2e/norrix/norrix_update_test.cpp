@@ -31,9 +31,13 @@ TEST(NorrixUpdate, DefaultRunPrintsFourLinesAndTheDriveHoldsTheImage) {
         EXPECT_EQ(BlockCount(commands[i]), i < 3 ? 126 : 40);
         EXPECT_EQ(commands[i].at("length"), i < 3 ? kChunk : 40 * 512);
     }
+    // Success means the drive holds the image, saved for later: no 0x0F follows, and the old
+    // firmware runs until the drive activates it (at its next power-on, as the drive decides).
     const auto drive = result.drive_state(kNorrixDrive);
     EXPECT_EQ(drive.at("received"), image.bytes.size());
     EXPECT_EQ(drive.at("sha256"), image.sha256);
+    EXPECT_EQ(drive.at("activated"), 0);
+    EXPECT_EQ(drive.at("firmware"), "NX50C001");
 }
 
 TEST(NorrixUpdate, RequestsAreThe32BitAtaPassThroughWithTheTabledFields) {
