@@ -66,7 +66,7 @@ def check_zip(path, source):
     sums = read_sums(files["SHA256SUMS"].decode())
     check(sums == {name: sha256(data) for name, data in files.items() if name != "SHA256SUMS"},
           f"{path.name}: SHA256SUMS does not match its files")
-    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "machine-format.md")):
+    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "dry-run-machines.md")):
         data = files[text]
         check(b"\n" not in data.replace(b"\r\n", b""), f"{path.name}: {text} has a bare LF")
         check(data.replace(b"\r\n", b"\n") == (source / "docs" / doc).read_bytes(),
