@@ -18,6 +18,26 @@ namespace {
 const WCHAR kMutexName[] = L"DRAVONI HDD Firmware Update Tool";
 const WCHAR kLogFileName[] = L"FwUpdateTool.log";
 
+// To the standard output, where the program's other lines go when no log is written: the
+// program has no console of its own, so its output shows where the caller redirects it.
+void PrintUsage() {
+    std::printf(
+        "Usage: Marlisk.exe /t:<device interface path> [/d:<image>] [/r:<retries>] [/l]\n"
+        "       Marlisk.exe /c:<port>,<SAS address> [/d:<image>] [/r:<retries>] [/l]\n"
+        "\n"
+        "  /t:  the Dravoni drive's device interface path (no spaces; quotes are removed)\n"
+        "  /c:  a drive behind a CSMI RAID driver: its port, and its SAS address in hexadecimal\n"
+        "  /d:  the image, in the current folder or beside the program (default VOKA0101.enc)\n"
+        "  /r:  extra attempts after a failed transfer (default 5, at most 10000)\n"
+        "  /l   write FwUpdateTool.log in the current folder\n"
+        "  /?   print this text\n"
+        "\n"
+        "Exit codes: 0 success, 2 no such drive, 3 another copy is running or the controller\n"
+        "is not in AHCI or RAID mode, 4 image not found, 5 download failed, 6 drive password\n"
+        "set, 8 command line, 30 to 33 image or device access.\n");
+    std::fflush(stdout);
+}
+
 } // namespace
 
 BOOL CDravHDDUpdateApp::InitInstance() {
@@ -38,6 +58,13 @@ int CDravHDDUpdateApp::ExitInstance() {
 
 void CDravHDDUpdateApp::RunJob() {
     m_bLogOutput = FALSE;
+
+    // Before the mutex: a copy run for help must not turn away an update started meanwhile.
+    if (AsksForHelp(m_lpCmdLine)) {
+        PrintUsage();
+        m_nExitCode = EXIT_BAD_COMMAND_LINE;
+        return;
+    }
 
     // The handle stays open on purpose: the mutex is held until the process ends.
     ::CreateMutexW(nullptr, TRUE, kMutexName);

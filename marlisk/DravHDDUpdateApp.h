@@ -23,6 +23,8 @@ public:
 
     // Fills the members below from the command line (the text after the program name).
     BOOL ParseCommandLine(const WCHAR* pszCommandLine);
+    // Whether a token of the command line begins with "/?".
+    static bool AsksForHelp(const WCHAR* pszCommandLine);
     // Picks the drive whose path equals the target and updates it; 1 on success.
     int FindTargetAndUpdate();
 

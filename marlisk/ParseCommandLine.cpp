@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,16 +22,11 @@ DWORD ReadAutoBaseNumber(const WCHAR* pszText) {
     return static_cast<DWORD>(std::wcstoul(pszText, nullptr, 0));
 }
 
-} // namespace
-
-BOOL CDravHDDUpdateApp::ParseCommandLine(const WCHAR* pszCommandLine) {
+// The tokens of the command line: split at every space, runs of spaces giving none; double
+// quotes group nothing.
+std::vector<std::wstring> SplitAtSpaces(const WCHAR* pszCommandLine) {
     const std::wstring strLine = pszCommandLine != nullptr ? pszCommandLine : L"";
-    m_dwParamFlags = 0;
-    m_nCsmiPort = 0;
-    m_ullSasAddress = 0;
-    bool bFirmwareFileGiven = false;
-    bool bAnyToken = false;
-
+    std::vector<std::wstring> tokens;
     size_t pos = 0;
     while (pos < strLine.size()) {
         if (strLine[pos] == L' ') {
@@ -38,9 +34,28 @@ BOOL CDravHDDUpdateApp::ParseCommandLine(const WCHAR* pszCommandLine) {
             continue;
         }
         const size_t end = std::min(strLine.find(L' ', pos), strLine.size());
-        const std::wstring strToken = strLine.substr(pos, end - pos);
+        tokens.push_back(strLine.substr(pos, end - pos));
         pos = end;
-        bAnyToken = true;
+    }
+    return tokens;
+}
+
+} // namespace
+
+bool CDravHDDUpdateApp::AsksForHelp(const WCHAR* pszCommandLine) {
+    const std::vector<std::wstring> tokens = SplitAtSpaces(pszCommandLine);
+    return std::any_of(tokens.begin(), tokens.end(),
+                       [](const std::wstring& strToken) { return StartsWith(strToken, L"/?"); });
+}
+
+BOOL CDravHDDUpdateApp::ParseCommandLine(const WCHAR* pszCommandLine) {
+    m_dwParamFlags = 0;
+    m_nCsmiPort = 0;
+    m_ullSasAddress = 0;
+    bool bFirmwareFileGiven = false;
+    const std::vector<std::wstring> tokens = SplitAtSpaces(pszCommandLine);
+
+    for (const std::wstring& strToken : tokens) {
         const std::wstring strValue = strToken.size() > 3 ? strToken.substr(3) : L"";
 
         if (StartsWith(strToken, L"/t:") || StartsWith(strToken, L"/T:")) {
@@ -77,7 +92,7 @@ BOOL CDravHDDUpdateApp::ParseCommandLine(const WCHAR* pszCommandLine) {
             return FALSE;
         }
     }
-    if (!bAnyToken || m_dwParamFlags == 0) {
+    if (tokens.empty() || m_dwParamFlags == 0) {
         return FALSE;
     }
     if (!bFirmwareFileGiven) {

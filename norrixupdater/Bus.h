@@ -12,6 +12,7 @@ public:
     CBus(const CBus&) = delete;
     CBus& operator=(const CBus&) = delete;
 
+    // 0; 2 when the device does not open; 8 when the CSMI bus's SAS address is malformed.
     virtual int Open() = 0;
     virtual int IdentifyDevice(BYTE* pBuffer, DWORD dwLength) = 0;
     virtual int DownloadMicrocode(const BYTE* pImage, DWORD dwLength) = 0;

@@ -42,6 +42,8 @@ void CCustomCommandLineInfo::ParseParam(const TCHAR* pszParam, BOOL /*bFlag*/, B
         strSwitch.MakeLower();
         if (strSwitch == L"v") {
             m_bVerbose = true;
+        } else if (strSwitch == L"?") {
+            m_bHelp = true; // "/?", how Windows programs are asked for help
         }
     }
 

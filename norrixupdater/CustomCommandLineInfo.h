@@ -1,4 +1,4 @@
-// NorrixUpdater's switches: /T:path, /D:path, /D2:path, /C:controller,sasaddress and /V.
+// NorrixUpdater's switches: /T:path, /D:path, /D2:path, /C:controller,sasaddress, /V and /?.
 #pragma once
 
 #include <appframe/CommandLineInfo.h>
@@ -14,6 +14,7 @@ public:
 
     bool m_bComplete = false; // the required arguments were there at the last argument
     bool m_bVerbose = false;
+    bool m_bHelp = false; // /? given: print the usage, update nothing
     CString m_strTarget;
     CString m_strDatafile;
     CString m_strDatafile2;

@@ -102,6 +102,11 @@ int UpdateDrive(CNorrixUpdaterApp& app, UpdateResources& res) {
         return NU_NO_DATA_OR_MEMORY;
     }
     int nResult = res.pBus->Open();
+    if (nResult == NU_BAD_ARGUMENTS) {
+        // The device opened; what Open refused is the address the user typed, so say that.
+        Print(L"ERROR:SAS address must be 16 hexadecimal digits\n");
+        return nResult;
+    }
     if (nResult != NU_SUCCESS) {
         Print(L"ERROR:Open device failed\n");
         return nResult;

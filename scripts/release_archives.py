@@ -4,7 +4,7 @@
 release_archives.py --source DIR --bin DIR --dryrun DIR --out DIR PROGRAM...
 
 For each program: <program>-<version>-<win64|win32>.zip in --out, holding the program, its
-dry-run flavour, its document and the machine format as Windows text, the example machines,
+dry-run flavour, its document and the guide to the dry-run machines as Windows text, the example machines,
 BUILDINFO and a SHA256SUMS of its files; then --out/SHA256SUMS of the zips. The version and
 bitness are read from the program's own binary, so the name cannot disagree with it. The
 zips depend only on their contents: fixed entry order, times and modes.
@@ -103,7 +103,9 @@ def archive(program: str, args, commit: str, when: int, tools: dict) -> Path:
         f"{program}.exe": exe,
         f"{program}-dryrun.exe": (args.dryrun / f"{program}-dryrun.exe").read_bytes(),
         f"{program}.txt": windows_text(args.source / "docs" / f"{program}.md"),
-        "machine-format.txt": windows_text(args.source / "docs" / "machine-format.md"),
+        # The holder's guide to the dry-run machines; the full format, with the test support,
+        # stays in docs/machine-format.md for developers.
+        "machine-format.txt": windows_text(args.source / "docs" / "dry-run-machines.md"),
     }
     for example in sorted((args.source / "examples").glob("*.json")):
         files[f"examples/{example.name}"] = example.read_bytes()

@@ -145,7 +145,8 @@ command_line_result parse_target(const WCHAR* argument, device_context& context,
                                  run_settings& settings) {
     const command_line_result go_on{command_line_outcome::run, command_line_error::none, nullptr,
                                     nullptr};
-    if (matches(argument, L"/h") || matches(argument, L"/H")) {
+    // "/?" is how Windows programs are asked for help.
+    if (matches(argument, L"/h") || matches(argument, L"/H") || matches(argument, L"/?")) {
         return {command_line_outcome::help, command_line_error::none, nullptr, nullptr};
     }
     if (matches(argument, L"--scan")) {

@@ -3,6 +3,9 @@
 
 check_release.py contents DIST SOURCE ZIP...   the zips named, their files and sums
 check_release.py dryrun DIST ZIP PROGRAM        the unpacked dry-run program under Wine
+check_release.py rehearse DIST ZIP PROGRAM TABLE
+                                                the program's documented deployment script
+                                                rehearsed under Wine's cmd by the batch TABLE
 """
 import hashlib
 import json
@@ -24,6 +27,9 @@ DRY_RUNS = {
     "marlisk": (["/t:" + DRAVONI, "/d:fw.bin"], "pd1-dravoni", 80 * 512),
 }
 PE_MACHINES = {"win64": 0x8664, "win32": 0x014C}
+# The images the documented deployment scripts send, sized for the example machines' drives.
+SCRIPT_IMAGES = {"skelder": ("fw.bin", 1 << 20), "norrixupdater": ("fw.bin", 392 * 512),
+                 "marlisk": ("VOKA0101.enc", 80 * 512)}
 
 failures = []
 
@@ -66,7 +72,7 @@ def check_zip(path, source):
     sums = read_sums(files["SHA256SUMS"].decode())
     check(sums == {name: sha256(data) for name, data in files.items() if name != "SHA256SUMS"},
           f"{path.name}: SHA256SUMS does not match its files")
-    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "machine-format.md")):
+    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "dry-run-machines.md")):
         data = files[text]
         check(b"\n" not in data.replace(b"\r\n", b""), f"{path.name}: {text} has a bare LF")
         check(data.replace(b"\r\n", b"\n") == (source / "docs" / doc).read_bytes(),
@@ -103,6 +109,12 @@ def contents(dist, source, names):
         check_zip(path, source)
 
 
+def unpack(dist, zip_name, scratch):
+    with zipfile.ZipFile(dist / zip_name) as archive:
+        archive.extractall(scratch)
+    return scratch / Path(zip_name).stem
+
+
 def wine(exe, arguments, cwd, settings):
     environment = {k: v for k, v in os.environ.items() if not k.startswith("WINSIM_")}
     environment.update(settings, WINEDEBUG="-all")
@@ -116,9 +128,7 @@ def dryrun(dist, zip_name, program):
     arguments, drive, size = DRY_RUNS[program]
     with tempfile.TemporaryDirectory() as scratch:
         scratch = Path(scratch)
-        with zipfile.ZipFile(dist / zip_name) as archive:
-            archive.extractall(scratch)
-        unpacked = scratch / Path(zip_name).stem
+        unpacked = unpack(dist, zip_name, scratch)
         exe = unpacked / f"{program}-dryrun.exe"
         image = bytes((i * 7 + i // 512) & 0xFF for i in range(size))
         (scratch / "fw.bin").write_bytes(image)
@@ -142,11 +152,39 @@ def dryrun(dist, zip_name, program):
                   f"output {ran.stdout[:200]!r}, trace {trace.exists()}")
 
 
+def documented_script(text):
+    """The batch block under "A deployment script" of a program's text, or None."""
+    section = text.replace("\r\n", "\n").partition("### A deployment script\n")[2]
+    found = re.search(r"```bat\n(.*?)```", section, re.S)
+    return found.group(1) if found else None
+
+
+def rehearse(dist, zip_name, program, table):
+    with tempfile.TemporaryDirectory() as scratch:
+        unpacked = unpack(dist, zip_name, Path(scratch))
+        script = documented_script((unpacked / f"{program}.txt").read_text())
+        if script is None:
+            failures.append(f"{program}.txt shows no deployment script")
+            return
+        (unpacked / "deploy.cmd").write_bytes(script.replace("\n", "\r\n").encode())
+        (unpacked / "rehearse.cmd").write_bytes(
+            Path(table).read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n"))
+        name, size = SCRIPT_IMAGES[program]
+        (unpacked / name).write_bytes(bytes((i * 7 + i // 512) & 0xFF for i in range(size)))
+        ran = wine("cmd", ["/c", "rehearse.cmd", program], unpacked, {})
+        print(ran.stdout.decode(errors="replace"), end="")
+        print(ran.stderr.decode(errors="replace"), end="", file=sys.stderr)
+        check(ran.returncode == 0, f"the rehearsal of {program}'s deployment script failed "
+                                   f"(exit {ran.returncode})")
+
+
 def main(argv):
     if argv[1] == "contents":
         contents(Path(argv[2]), Path(argv[3]), argv[4:])
-    else:
+    elif argv[1] == "dryrun":
         dryrun(Path(argv[2]), argv[3], argv[4])
+    else:
+        rehearse(Path(argv[2]), argv[3], argv[4], argv[5])
     for failure in failures:
         print("FAILED:", failure)
     return 1 if failures else 0

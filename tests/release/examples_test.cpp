@@ -48,6 +48,9 @@ const example_case kCases[] = {
     {"ide-mode-controller.json", &kSkelder, 0},
     {"ide-mode-controller.json", &kNorrix, 0},
     {"ide-mode-controller.json", &kMarlisk, 3},
+    {"another-copy-running.json", &kSkelder, 0},
+    {"another-copy-running.json", &kNorrix, 0},
+    {"another-copy-running.json", &kMarlisk, 3},
 };
 // clang-format on
 

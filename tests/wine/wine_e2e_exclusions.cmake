@@ -9,8 +9,6 @@ set(FWU_WINE_MARLISK_EXCLUDED
   marlisk_ata_update.without_retries_one_failure_ends_with_code_5
   marlisk_image.the_revision_name_is_the_name_before_its_last_point
   marlisk_csmi.updates_the_drive_of_raid_set_0_through_stp
-  # The host's mutex lock files stand for another process; Wine's mutexes live in its server.
-  marlisk_application.a_second_instance_ends_with_3_at_once_and_writes_no_log
   # It gives the first process 700 ms to take the mutex; Wine may take longer to start one on
   # a loaded machine. wine.marlisk_second_instance holds the first until the second has run.
   marlisk_application.a_running_instance_keeps_a_second_process_out

@@ -100,9 +100,10 @@ TEST(NorrixCsmi, AddressMustBeSixteenHexDigitsAndIsCheckedAfterTheControllerOpen
                                   "Invalid SAS address " +
                                   problem +
                                   "\n"
-                                  "ERROR:Open device failed\n"),
+                                  "ERROR:SAS address must be 16 hexadecimal digits\n"),
                   std::string::npos)
             << result.out;
+        EXPECT_EQ(result.out.find("Open device failed"), std::string::npos) << result.out;
         EXPECT_EQ(result.calls("CreateFileW").size(), 1u) << address;
         EXPECT_EQ(result.calls("CloseHandle").size(), 1u) << address;
         EXPECT_TRUE(StpRequests(result).empty()) << address;

@@ -40,7 +40,7 @@ TEST(SkelderCommandLine, NoArgumentPrintsBannerAndUsage) {
 }
 
 TEST(SkelderCommandLine, HelpPrintsBannerAndUsage) {
-    for (const char* help : {"/h", "/H", "/help"}) {
+    for (const char* help : {"/h", "/H", "/help", "/?"}) {
         SCOPED_TRACE(help);
         SkelderRun run;
         ExpectBannerAndUsage(run.Run({help, "/D:fw.LOD"}));

@@ -19,6 +19,14 @@ BOOL WINAPI fwu_sim_DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOI
 // Device handles close on the machine, all others with the real CloseHandle.
 BOOL WINAPI fwu_sim_CloseHandle(HANDLE hObject);
 
+// What the machine description says of the process's surroundings: the named mutexes another
+// process holds, and whether the Windows it runs on is 64-bit (IsWow64Process, also when a
+// program looks it up with GetProcAddress).
+HANDLE WINAPI fwu_sim_CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                                   LPCWSTR lpName);
+BOOL WINAPI fwu_sim_IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
+FARPROC WINAPI fwu_sim_GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+
 // The machine's clock: the drives' busy times run on it, so pauses must too.
 VOID WINAPI fwu_sim_Sleep(DWORD dwMilliseconds);
 DWORD WINAPI fwu_sim_GetTickCount(void);

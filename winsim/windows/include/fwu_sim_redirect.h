@@ -1,5 +1,6 @@
 // Forced into every source of a program's test flavour (<program>_sim.exe): the device
-// calls go to the simulated machine, everything else stays Windows' own. The Windows
+// calls, and what the machine description says of mutexes and bitness, go to the simulated
+// machine; everything else stays Windows' own. The Windows
 // headers are read first, so their declarations keep the real names.
 #pragma once
 
@@ -8,6 +9,9 @@
 #define CreateFileW fwu_sim_CreateFileW
 #define DeviceIoControl fwu_sim_DeviceIoControl
 #define CloseHandle fwu_sim_CloseHandle
+#define CreateMutexW fwu_sim_CreateMutexW
+#define IsWow64Process fwu_sim_IsWow64Process
+#define GetProcAddress fwu_sim_GetProcAddress
 #define Sleep fwu_sim_Sleep
 #define GetTickCount fwu_sim_GetTickCount
 #define GetTickCount64 fwu_sim_GetTickCount64
