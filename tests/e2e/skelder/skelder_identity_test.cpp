@@ -89,7 +89,8 @@ TEST(SkelderIdentity, AnIdentifyWithFailureBitsFailsWhateverLengthComesBack) {
         SCOPED_TRACE(c.status);
         Machine machine;
         machine.Disk()["reply_transfer_length"] = 512;
-        machine.AddDriveFault({{"command", 0xEC}, {"status", c.status}, {"error", c.error}});
+        machine.AddDriveFault(
+            {{"command", 0xEC}, {"status", c.status}, {"error", c.error}, {"data", "none"}});
         SkelderRun run;
         run.WriteImage("fw.LOD", kMiB);
         const auto result = run.Run({std::string("/T:") + kDisk, "/D:fw.LOD", "/s"}, &machine);
