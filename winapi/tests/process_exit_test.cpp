@@ -33,6 +33,19 @@ TEST(process_exit, arguments_reach_the_program_unchanged_through_the_windows_com
                           "[ends\\]\n[]\n");
 }
 
+// Started with standard output and error closed, the program's output goes nowhere, as on
+// Windows: not into the trace, which would otherwise have taken descriptor 1.
+TEST(process_exit, a_program_started_with_its_standard_output_closed_writes_nothing_to_the_trace) {
+    fwu_test::run_options options;
+    options.standard_output_closed = true;
+    const auto result = fwu_test::run(probe, {"exit", "3", "probe output"}, options);
+    EXPECT_EQ(result.exit_code, 3);
+    EXPECT_EQ(result.exit_record()["code"], 3);
+    for (const auto& record : result.trace) {
+        EXPECT_TRUE(record.is_object() && record.contains("call")) << record.dump();
+    }
+}
+
 // A machine that cannot be built stops the program at its first device call with the reason;
 // so does a fault rule that would change nothing a caller can see, named where it stands.
 TEST(process_exit, a_bad_machine_description_stops_the_program_with_its_reason) {
