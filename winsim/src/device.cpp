@@ -54,9 +54,8 @@ device::device(const nlohmann::json& description) {
 }
 
 std::string device_label(const nlohmann::json& description) {
-    const auto names = description.value("names", nlohmann::json::array());
-    if (!names.empty() && names.front().is_string()) {
-        return names.front().get<std::string>();
+    for (const auto& name : description.value("names", nlohmann::json::array())) {
+        return name.get<std::string>();
     }
     return field<std::string>(description, "interface_path", "");
 }
