@@ -97,9 +97,36 @@ std::wstring ComparablePath(const WCHAR* pszName) {
     return strPath;
 }
 
+// The volume serial number and file index of an existing file, asked through an open that can
+// change nothing; false when the file cannot be opened or asked.
+bool GetFileIdentity(const WCHAR* pszPath, DWORD dwAccess, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE hFile =
+        ::CreateFileW(pszPath, dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const BOOL bGot = ::GetFileInformationByHandle(hFile, &info);
+    ::CloseHandle(hFile);
+    return bGot != FALSE;
+}
+
 } // namespace
 
 bool IsSameFileAsImage(const WCHAR* pszImageName, const WCHAR* pszOtherName) {
+    std::wstring strResolved;
+    const bool bImageFound = ResolveFirmwareFile(pszImageName, strResolved);
+    // Both there: a hard link or a linked folder reaches one file under names that differ, so
+    // the files themselves are compared. The image is only read and the other file only asked.
+    BY_HANDLE_FILE_INFORMATION image{};
+    BY_HANDLE_FILE_INFORMATION other{};
+    if (bImageFound && IsExistingFile(pszOtherName) &&
+        GetFileIdentity(strResolved.c_str(), GENERIC_READ, image) &&
+        GetFileIdentity(pszOtherName, FILE_READ_ATTRIBUTES, other)) {
+        return image.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+               image.nFileIndexHigh == other.nFileIndexHigh &&
+               image.nFileIndexLow == other.nFileIndexLow;
+    }
     const std::wstring strOther = ComparablePath(pszOtherName);
     if (strOther.empty()) {
         return false;
@@ -107,7 +134,5 @@ bool IsSameFileAsImage(const WCHAR* pszImageName, const WCHAR* pszOtherName) {
     if (ComparablePath(pszImageName) == strOther) {
         return true;
     }
-    std::wstring strResolved;
-    return ResolveFirmwareFile(pszImageName, strResolved) &&
-           ComparablePath(strResolved.c_str()) == strOther;
+    return bImageFound && ComparablePath(strResolved.c_str()) == strOther;
 }

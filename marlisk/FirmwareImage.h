@@ -23,7 +23,9 @@ std::wstring GetRevisionName(const WCHAR* pszFileName);
 bool IsExistingFile(const WCHAR* pszPath);
 
 // True when the image, found as ResolveFirmwareFile finds it, and the file pszOtherName names
-// are one file: the names are compared as full paths with short names expanded, without regard
-// to case. A name as given that stands for the other file counts even before that file exists,
-// since it is looked for there first.
+// are one file. When both exist the files themselves are compared (volume serial number and file
+// index), so hard links and linked folders count; nothing is written to either. Otherwise the
+// names are compared as full paths with short names expanded, without regard to case: a name as
+// given that stands for the other file counts even before that file exists, since it is looked
+// for there first.
 bool IsSameFileAsImage(const WCHAR* pszImageName, const WCHAR* pszOtherName);

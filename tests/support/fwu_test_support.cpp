@@ -293,6 +293,10 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
         ::close(exec_pipe[0]);
         const int null_in = ::open("/dev/null", O_RDONLY);
         ::dup2(null_in, STDIN_FILENO);
+        if (options.standard_output_closed) {
+            ::close(STDOUT_FILENO);
+            ::close(STDERR_FILENO);
+        }
         int error = 0;
         if (::chdir(working_dir.c_str()) != 0) {
             error = errno;

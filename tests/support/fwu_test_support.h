@@ -50,6 +50,8 @@ struct run_options {
     std::chrono::milliseconds timeout{60'000};
     // A host program always writes its exit record; false where a case expects none.
     bool expect_exit_record = true;
+    // The program starts with its standard output and error closed (out and err stay empty).
+    bool standard_output_closed = false;
 };
 
 struct run_result {

@@ -4,6 +4,7 @@
 #include "host_mutex_lock.h"
 
 #include <winsim/sha256.h>
+#include <winsim/trace.h>
 
 #include "wide_text.h"
 
@@ -37,7 +38,8 @@ int acquire_host_lock(std::wstring_view name) {
     const std::string directory = lock_directory();
     ::mkdir(directory.c_str(), 0777); // may exist already
     const std::string path = directory + "/" + lock_file_name(name);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = winsim::above_standard_descriptors(
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (fd < 0) {
         return -2;
     }

@@ -7,10 +7,12 @@
 
 #include <winsim/api.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +40,23 @@ bool equal_ignoring_case(std::wstring_view a, std::wstring_view b) {
 
 void write_exit_record(int status, void*) {
     winsim::record_process_exit(status);
+}
+
+// Windows' C runtime keeps descriptors 0 to 2 of a program started without standard handles
+// taken but unusable, so no file it opens later becomes its standard output or error. The same
+// here: each closed one is held by a placeholder that can neither read nor write (O_PATH), before
+// any file is opened, the trace and the stand-in's own among them.
+__attribute__((constructor(101))) void hold_closed_standard_descriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        const int placeholder = ::open("/dev/null", O_PATH | O_CLOEXEC);
+        if (placeholder >= 0 && placeholder != fd) {
+            ::dup3(placeholder, fd, O_CLOEXEC);
+            ::close(placeholder);
+        }
+    }
 }
 
 // glibc's on_exit gives the status whether main returns or exit() is called.

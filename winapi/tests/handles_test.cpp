@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -57,6 +58,34 @@ TEST_F(file_handles, read_file_and_sizes_report_the_file_and_a_closed_handle_is_
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(ReadFile(file, buffer, 1, &got, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// What tells two names of one file apart from two files: a hard link shares the volume serial
+// number and file index; a copy does not.
+TEST_F(file_handles, two_names_of_one_file_share_volume_and_index_and_another_file_does_not) {
+    std::filesystem::create_hard_link(dir_ / "data.bin", dir_ / "link.bin");
+    std::filesystem::copy_file(dir_ / "data.bin", dir_ / "copy.bin");
+    auto identity = [this](const char* name) {
+        const auto path = conformance::windows_name(dir_ / name);
+        HANDLE file =
+            CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
+        BY_HANDLE_FILE_INFORMATION info{};
+        EXPECT_TRUE(GetFileInformationByHandle(file, &info)) << name;
+        CloseHandle(file);
+        return info;
+    };
+    const auto data = identity("data.bin");
+    const auto link = identity("link.bin");
+    const auto copy = identity("copy.bin");
+    EXPECT_EQ(data.nFileSizeLow, 1000u);
+    EXPECT_EQ(data.nNumberOfLinks, 2u);
+    EXPECT_EQ(link.dwVolumeSerialNumber, data.dwVolumeSerialNumber);
+    EXPECT_EQ(link.nFileIndexHigh, data.nFileIndexHigh);
+    EXPECT_EQ(link.nFileIndexLow, data.nFileIndexLow);
+    EXPECT_EQ(copy.dwVolumeSerialNumber, data.dwVolumeSerialNumber);
+    EXPECT_FALSE(copy.nFileIndexHigh == data.nFileIndexHigh &&
+                 copy.nFileIndexLow == data.nFileIndexLow);
 }
 
 TEST_F(file_handles, a_missing_file_or_directory_has_its_own_error) {

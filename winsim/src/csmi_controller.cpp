@@ -159,12 +159,33 @@ csmi_controller::csmi_controller(const nlohmann::json& description, const drive_
         }
         raid_sets_.push_back(set);
     }
-    for (const auto& rule : description.value("faults", nlohmann::json::array())) {
-        faults_.push_back({field<std::string>(rule, "request", ""),
-                           optional_field<std::uint8_t>(rule, "ata_command"),
-                           occurrence::from(rule), optional_field<std::uint32_t>(rule, "error"),
-                           optional_field<std::uint32_t>(rule, "return_code"),
-                           optional_field<std::uint8_t>(rule, "connection_status")});
+    const auto rules = description.value("faults", nlohmann::json::array());
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const auto& rule = rules[i];
+        request_fault fault{field<std::string>(rule, "request", ""),
+                            optional_field<std::uint8_t>(rule, "ata_command"),
+                            occurrence::from(rule),
+                            optional_field<std::uint32_t>(rule, "error"),
+                            optional_field<std::uint32_t>(rule, "return_code"),
+                            optional_field<std::uint8_t>(rule, "connection_status")};
+        const std::string where = "controller " +
+                                  std::to_string(field<std::uint32_t>(description, "number", 0)) +
+                                  " faults[" + std::to_string(i) + "]";
+        const bool known =
+            std::any_of(std::begin(request_kinds), std::end(request_kinds),
+                        [&](const request_kind& kind) { return fault.request == kind.name; });
+        const bool pass_through = fault.request == "stp" || fault.request == "ssp";
+        // A rule that can never fire changes nothing either.
+        if (!known || (fault.ata_command && fault.request != "stp")) {
+            throw description_error(where + " " + rule.dump() +
+                                    " matches no request: \"request\" is one of the kinds "
+                                    "listed, and \"ata_command\" narrows only \"stp\"");
+        }
+        const bool fails = fault.error.value_or(0) != 0 || fault.return_code.value_or(0) != 0 ||
+                           (pass_through && fault.connection_status.value_or(0) != 0);
+        fault.no_data =
+            moves_no_data(rule, where, !fails, "no Windows error, ReturnCode or connection status");
+        faults_.push_back(fault);
     }
 }
 
@@ -246,11 +267,15 @@ std::uint32_t csmi_controller::handle(control_request& request) {
         if (fault != nullptr) {
             request.details["fault"] = true;
         }
-        if (fault != nullptr && fault->error) {
+        if (fault != nullptr && fault->error.value_or(0) != 0) {
             return *fault->error;
         }
         if (fault != nullptr && fault->return_code) {
             return_code = *fault->return_code;
+        } else if (fault != nullptr && fault->no_data &&
+                   fault->connection_status.value_or(0) == 0) {
+            // Success without carrying the request out: the reply holds what the request held.
+            return_code = CSMI_SAS_STATUS_SUCCESS;
         } else {
             switch (header.ControlCode) {
             case CC_CSMI_SAS_GET_DRIVER_INFO:

@@ -32,13 +32,32 @@ device::device(const nlohmann::json& description) {
         names_.push_back(widen_ascii(description.at("interface_path").get<std::string>()));
     }
     in_use_elsewhere_ = field<bool>(description, "in_use_elsewhere", false);
+    const std::string where = "device \"" + device_label(description) + "\" ";
     for (const auto& rule : description.value("refuse", nlohmann::json::array())) {
-        refused_[field<std::uint32_t>(rule, "ioctl", 0)] = field<std::uint32_t>(rule, "error", 1);
+        const auto error = field<std::uint32_t>(rule, "error", 1);
+        if (error == 0) {
+            throw description_error(where + "refuse " + rule.dump() +
+                                    ": a refused control code fails with a Windows error");
+        }
+        refused_[field<std::uint32_t>(rule, "ioctl", 0)] = error;
     }
-    for (const auto& rule : description.value("ioctl_faults", nlohmann::json::array())) {
-        faults_.push_back({optional_field<std::uint32_t>(rule, "ioctl"), occurrence::from(rule),
-                           field<std::uint32_t>(rule, "error", 1117)});
+    const auto rules = description.value("ioctl_faults", nlohmann::json::array());
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const auto& rule = rules[i];
+        const auto error = field<std::uint32_t>(rule, "error", 1117);
+        // Error 0: the call succeeds without reaching the driver, so nothing is returned.
+        moves_no_data(rule, where + "ioctl_faults[" + std::to_string(i) + "]", error == 0,
+                      "no Windows error");
+        faults_.push_back(
+            {optional_field<std::uint32_t>(rule, "ioctl"), occurrence::from(rule), error});
     }
+}
+
+std::string device_label(const nlohmann::json& description) {
+    for (const auto& name : description.value("names", nlohmann::json::array())) {
+        return name.get<std::string>();
+    }
+    return field<std::string>(description, "interface_path", "");
 }
 
 bool device::answers_to(std::wstring_view name) const {

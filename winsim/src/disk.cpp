@@ -51,11 +51,18 @@ disk::disk(const nlohmann::json& description, drive& target) : device(descriptio
         optional_field<std::uint32_t>(description, "adapter_descriptor_size");
     reply_transfer_length_ = optional_field<std::uint32_t>(description, "reply_transfer_length");
     bus_type_ = bus_type_of(field<std::string>(description, "bus_type", "sata"));
-    for (const auto& rule : description.value("scsi_faults", nlohmann::json::array())) {
+    const auto rules = description.value("scsi_faults", nlohmann::json::array());
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const auto& rule = rules[i];
+        const auto status = field<std::uint8_t>(rule, "scsi_status", scsi_status::busy);
+        // GOOD without reaching the drive: the command completes and moves no data.
+        moves_no_data(rule,
+                      "device \"" + device_label(description) + "\" scsi_faults[" +
+                          std::to_string(i) + "]",
+                      status == scsi_status::good, "SCSI status GOOD");
         scsi_faults_.push_back({optional_field<std::uint8_t>(rule, "opcode"),
                                 optional_field<std::uint8_t>(rule, "ata_command"),
-                                occurrence::from(rule),
-                                field<std::uint8_t>(rule, "scsi_status", scsi_status::busy)});
+                                occurrence::from(rule), status});
     }
 }
 

@@ -142,7 +142,9 @@ drive::drive(const nlohmann::json& description, drive_services services)
         field<std::string>(microcode, "firmware_after_activation", "");
 
     command_time_ms_ = field<std::uint64_t>(description, "command_time_ms", 1);
-    for (const auto& rule : description.value("faults", nlohmann::json::array())) {
+    const auto rules = description.value("faults", nlohmann::json::array());
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const auto& rule = rules[i];
         command_fault fault;
         fault.command = optional_field<std::uint8_t>(rule, "command");
         fault.features = optional_field<std::uint8_t>(rule, "features");
@@ -151,6 +153,13 @@ drive::drive(const nlohmann::json& description, drive_services services)
         fault.status = field<std::uint8_t>(rule, "status", ata_status::failed);
         fault.error =
             field<std::uint8_t>(rule, "error", rule.contains("status") ? 0 : ata_error::abort);
+        const bool fails =
+            (fault.status & (ata_status::error | ata_status::device_fault | ata_status::busy)) !=
+                0 ||
+            fault.error != 0;
+        // A rule never executes its command, so one that fails nothing answers without data.
+        moves_no_data(rule, "drive \"" + id_ + "\" faults[" + std::to_string(i) + "]", !fails,
+                      "a status without ERR, DF or BSY and an error of 0");
         faults_.push_back(fault);
     }
 

@@ -34,6 +34,21 @@ occurrence occurrence::from(const nlohmann::json& rule) {
     return result;
 }
 
+bool moves_no_data(const nlohmann::json& rule, const std::string& where, bool completes_cleanly,
+                   const char* clean_because) {
+    const std::string named = where + " " + rule.dump();
+    const bool no_data = rule.is_object() && rule.contains("data");
+    if (no_data && rule.at("data") != "none") {
+        throw description_error(named + ": \"data\" can only be \"none\"");
+    }
+    if (completes_cleanly && !no_data) {
+        throw description_error(named + " changes nothing a caller can see (" + clean_because +
+                                "); a rule meant to complete cleanly without moving data says "
+                                "\"data\": \"none\"");
+    }
+    return no_data;
+}
+
 bool occurrence::count() {
     ++seen;
     return seen >= nth && seen - nth < times;

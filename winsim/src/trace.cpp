@@ -22,9 +22,23 @@ using write_size = std::size_t;
 
 } // namespace
 
+#ifndef _WIN32
+int above_standard_descriptors(int fd) {
+    if (fd < 0 || fd > 2) {
+        return fd;
+    }
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+}
+#endif
+
 trace::trace(const std::string& path) {
     if (!path.empty()) {
         fd_ = ::open(path.c_str(), open_flags, 0644);
+#ifndef _WIN32
+        fd_ = above_standard_descriptors(fd_);
+#endif
     }
 }
 

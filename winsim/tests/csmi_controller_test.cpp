@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -272,6 +273,42 @@ TEST_F(csmi_controller_fault_test, faults_answer_in_turn_by_request_kind) {
     fill_header(driver.data(), 204, CSMI_ALL_SIGNATURE, CC_CSMI_SAS_GET_DRIVER_INFO);
     EXPECT_EQ(send(driver), 0u);
     EXPECT_EQ(send(driver), 21u);
+}
+
+nlohmann::json machine_without_data() {
+    auto description = fwu_test::default_machine();
+    for (auto& drive : description["drives"]) {
+        if (drive["id"] == "scsi2-phy0-halvern") {
+            drive["faults"] = {{{"command", 0xEC}, {"status", 0x50}, {"data", "none"}}};
+        }
+    }
+    description["controllers"][0]["faults"] = {
+        {{"request", "stp"}, {"ata_command", 0xEC}, {"nth", 2}, {"data", "none"}}};
+    return description;
+}
+
+class csmi_no_data_test : public csmi_controller_test {
+protected:
+    csmi_no_data_test() : csmi_controller_test(machine_without_data()) {}
+};
+
+// "data": "none" on the drive: the status FIS carries the rule's status and the data area keeps
+// what it held. On the controller: ReturnCode 0 for a request never carried out, which comes
+// back as it was sent.
+TEST_F(csmi_no_data_test, rules_without_data_complete_and_leave_the_data_area_as_it_was) {
+    for (const bool controller_rule : {false, true}) {
+        SCOPED_TRACE(controller_rule ? "controller" : "drive");
+        auto request = stp_request(kHalvern, {0x27, 0x80, 0xEC}, CSMI_SAS_STP_READ, 512);
+        std::fill(request.end() - 512, request.end(), std::uint8_t{0xA5});
+        ASSERT_EQ(send(request), 0u);
+        EXPECT_EQ(return_code(request), 0u);
+        EXPECT_EQ(stp(request).Status.bConnectionStatus, 0);
+        EXPECT_EQ(stp(request).Status.bStatusFIS[2], controller_rule ? 0x00 : 0x50);
+        EXPECT_EQ(stp(request).Status.uDataBytes, 0u);
+        EXPECT_TRUE(std::all_of(request.end() - 512, request.end(),
+                                [](std::uint8_t byte) { return byte == 0xA5; }));
+    }
+    EXPECT_EQ(sim_.trace("ata").size(), 1u) << "the controller's rule kept the second away";
 }
 
 TEST_F(csmi_controller_test, ssp_inquiry_answers_only_from_a_sas_target) {

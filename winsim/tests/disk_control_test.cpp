@@ -253,6 +253,58 @@ TEST(driver_faults, refused_codes_and_the_nth_call_fail_with_their_windows_error
     EXPECT_EQ(errors, (std::vector<std::uint32_t>{0, 1117, 0}));
 }
 
+// "data": "none": the command completes with the rule's status on every route, the caller's
+// data-in buffer keeps what it held, the lengths say 0, and data sent never reaches the drive.
+TEST(driver_faults, a_rule_without_data_completes_and_leaves_the_callers_buffer_as_it_was) {
+    auto description = testing::one_disk_machine();
+    description["drives"][0]["faults"] = {
+        {{"command", "0xEC"}, {"times", 10}, {"status", "0x50"}, {"data", "none"}},
+        {{"command", "0x92"}, {"status", "0x50"}, {"data", "none"}}};
+    machine_test sim(description);
+    const auto id = sim.open_exclusive();
+    const std::vector<std::uint8_t> before(512, 0xA5);
+
+    auto data = before;
+    auto direct = make_sptd({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0}, 1,
+                            data.data(), 512);
+    ASSERT_EQ(sim.control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &direct, sizeof direct), 0u);
+    EXPECT_EQ(direct.header.ScsiStatus, 0);
+    EXPECT_EQ(direct.header.DataTransferLength, 0u);
+    EXPECT_EQ(data, before) << "SCSI pass-through, direct";
+
+    struct {
+        ATA_PASS_THROUGH_EX header;
+        std::uint8_t data[512];
+    } buffered{};
+    buffered.header.Length = sizeof(ATA_PASS_THROUGH_EX);
+    buffered.header.AtaFlags = ATA_FLAGS_DATA_IN;
+    buffered.header.DataTransferLength = 512;
+    buffered.header.DataBufferOffset = offsetof(decltype(buffered), data);
+    buffered.header.CurrentTaskFile[6] = 0xEC;
+    std::memset(buffered.data, 0xA5, sizeof buffered.data);
+    ASSERT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH, &buffered, sizeof buffered), 0u);
+    EXPECT_EQ(buffered.header.CurrentTaskFile[6], 0x50);
+    EXPECT_EQ(buffered.header.DataTransferLength, 0u);
+    EXPECT_EQ(std::vector<std::uint8_t>(buffered.data, buffered.data + 512), before)
+        << "ATA pass-through, buffered";
+
+    SENDCMDINPARAMS in{};
+    in.irDriveRegs.bCommandReg = ID_CMD;
+    std::vector<std::uint8_t> out(16, 0);
+    out.insert(out.end(), before.begin(), before.end());
+    std::uint32_t returned = 0;
+    ASSERT_EQ(sim.machine().control(id, SMART_RCV_DRIVE_DATA, &in, 32, out.data(), 528, returned),
+              0u);
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin() + 16, out.end()), before) << "SMART";
+
+    auto image = before;
+    auto whole = ata_request(ATA_FLAGS_DATA_OUT, image.data(), 512, {0x07, 1, 0, 0, 0, 0x40, 0x92});
+    ASSERT_EQ(sim.control(id, IOCTL_ATA_PASS_THROUGH_DIRECT, &whole, sizeof whole), 0u);
+    EXPECT_EQ(whole.CurrentTaskFile[6], 0x50);
+    EXPECT_EQ(sim.machine().find_drive("d0")->microcode().size(), 0u) << "nothing reached it";
+    EXPECT_EQ(sim.machine().find_drive("d0")->activations(), 0u);
+}
+
 TEST(smart_interface, identify_through_smart_rcv_drive_data) {
     machine_test sim;
     const auto opened =

@@ -63,23 +63,32 @@ TEST(marlisk_command_line, a_target_or_image_name_too_long_for_its_buffer_ends_w
 }
 
 // Opening the log empties it, so an image that is the log file is refused before either is
-// opened, whatever way its name reaches that file; another file of that name is not refused.
-TEST(marlisk_command_line, an_image_that_is_the_log_file_ends_with_8_before_either_is_opened) {
+// written, whatever way its name reaches that file (a hard link, a linked folder); another file
+// of that name is not refused.
+TEST(marlisk_command_line, an_image_that_is_the_log_file_ends_with_8_before_either_is_written) {
     struct log_case {
         std::string image;
         std::string log_option;
-        bool present; // the file exists before the run
+        bool present;   // the file exists before the run
+        bool hard_link; // stored as fw.bin, and the log is a second name of it
     };
-    const log_case cases[] = {{"FwUpdateTool.log", "/l", true},
-                              {"fwupdatetool.LOG", "/L", true},
-                              {".\\FwUpdateTool.log", "/l", true},
-                              {"sub\\..\\FwUpdateTool.log", "/l", true},
-                              {"FwUpdateTool.log", "/l", false}};
+    const log_case cases[] = {{"FwUpdateTool.log", "/l", true, false},
+                              {"fwupdatetool.LOG", "/L", true, false},
+                              {".\\FwUpdateTool.log", "/l", true, false},
+                              {"sub\\..\\FwUpdateTool.log", "/l", true, false},
+                              {"FwUpdateTool.log", "/l", false, false},
+                              {"fw.bin", "/l", true, true},
+                              {"alias\\FwUpdateTool.log", "/l", true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.image + (c.present ? " present" : " absent"));
         marlisk_run m;
         std::filesystem::create_directory(m.dir / "sub");
-        const auto image = c.present ? m.image("FwUpdateTool.log", 2048) : fwu_test::image_file{};
+        std::filesystem::create_directory_symlink(m.dir.path(), m.dir / "alias");
+        const auto image = c.present ? m.image(c.hard_link ? "fw.bin" : "FwUpdateTool.log", 2048)
+                                     : fwu_test::image_file{};
+        if (c.hard_link) {
+            std::filesystem::create_hard_link(image.path, m.dir / "FwUpdateTool.log");
+        }
         const auto result = m.run({"/t:" + kDravoniPath, "/d:" + c.image, c.log_option});
         EXPECT_EQ(result.exit_code, 8);
         EXPECT_EQ(result.out, kBadCommandLine);
@@ -91,6 +100,7 @@ TEST(marlisk_command_line, an_image_that_is_the_log_file_ends_with_8_before_eith
     marlisk_run other;
     std::filesystem::create_directory(other.dir / "sub");
     const auto image = other.image("sub/FwUpdateTool.log", 2048);
+    other.image("FwUpdateTool.log", 100, 2); // an earlier log, another file
     const auto result = other.run({"/t:" + kDravoniPath, "/d:sub\\FwUpdateTool.log", "/l"});
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), image.sha256);

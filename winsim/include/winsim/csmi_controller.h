@@ -63,6 +63,7 @@ private:
         std::optional<std::uint32_t> error;
         std::optional<std::uint32_t> return_code;
         std::optional<std::uint8_t> connection_status;
+        bool no_data = false; // "data": "none": answered with success, not carried out
     };
 
     std::uint32_t driver_info(std::uint8_t* buffer, std::uint32_t size);

@@ -57,6 +57,9 @@ private:
     std::vector<control_fault> faults_;
 };
 
+// The name a description's faults are reported under: its first name or its interface path.
+std::string device_label(const nlohmann::json& description);
+
 // Windows device names ignore case.
 bool same_device_name(std::wstring_view a, std::wstring_view b);
 std::wstring widen_ascii(std::string_view text);

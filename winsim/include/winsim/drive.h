@@ -27,7 +27,7 @@ struct drive_services {
 };
 
 // The n-th command of a kind answered with given status and error, without being
-// executed (status 0x80 makes a BSY reply).
+// executed, so no data moves either way (status 0x80 makes a BSY reply).
 struct command_fault {
     std::optional<std::uint8_t> command;
     std::optional<std::uint8_t> features;

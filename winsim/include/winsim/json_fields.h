@@ -50,4 +50,12 @@ struct occurrence {
     bool count();
 };
 
+// Every fault rule must show: one whose answer is a clean completion (no failure a caller can
+// see) is accepted only when it says so with "data": "none" (the command completes without
+// moving data), so a rule meant to fail never silently turns a request into a success. Throws,
+// naming the rule by `where` and its text, for one that does not say so, or for a "data" other
+// than "none"; returns whether the rule says "data": "none".
+bool moves_no_data(const nlohmann::json& rule, const std::string& where, bool completes_cleanly,
+                   const char* clean_because);
+
 } // namespace winsim
