@@ -129,6 +129,9 @@ std::vector<hostile_case> skelder_cases() {
          disk_setting(pd0, "reply_transfer_length", 0xFFFFFFFFu)},
         {"skelder_ata_transfer_length_4096", "skelder", with(ata, update), pd0,
          disk_setting(pd0, "reply_transfer_length", 4096)},
+        // A SAT layer without ATA PASS-THROUGH: the route is not supported.
+        {"skelder_scsi_sat_layer_none", "skelder", with(scsi, update), pd0,
+         disk_setting(pd0, "sat_layer", "none"), 9},
         {"skelder_csmi_data_bytes_4gib", "skelder", with(phy, update), csmi,
          controller_setting("stp_data_bytes", 0xFFFFFFFFu)},
         {"skelder_csmi_stp_return_code_odd", "skelder", with(phy, update), csmi,

@@ -20,6 +20,11 @@ call :row third-download-fails 1 "Retry later"
 call :row busy-drives 1 "Retry later"
 call :row ide-mode-controller 0 "Done"
 call :row another-copy-running 0 "Done"
+call :row winpe-adapter 0 "Done"
+call :row strict-sat 0 "Done"
+call :row sat-without-ck-cond 0 "Done"
+call :row driver-answers-50 0 "Done"
+call :row csmi-timeout-zero-expires 0 "Done"
 goto help
 
 :norrixupdater
@@ -30,6 +35,11 @@ call :row third-download-fails 4 "Stop"
 call :row busy-drives 0 "Done"
 call :row ide-mode-controller 0 "Done"
 call :row another-copy-running 0 "Done"
+call :row winpe-adapter 0 "Done"
+call :row strict-sat 0 "Done"
+call :row sat-without-ck-cond 0 "Done"
+call :row driver-answers-50 1 "Stop"
+call :row csmi-timeout-zero-expires 0 "Done"
 goto help
 
 :marlisk
@@ -40,6 +50,11 @@ call :row third-download-fails 0 "Done"
 call :row busy-drives 5 "Retry later"
 call :row ide-mode-controller 3 "Stop"
 call :row another-copy-running 3 "Retry later"
+call :row winpe-adapter 0 "Done"
+call :row strict-sat 0 "Done"
+call :row sat-without-ck-cond 0 "Done"
+call :row driver-answers-50 5 "Retry later"
+call :row csmi-timeout-zero-expires 0 "Done"
 goto help
 
 :help

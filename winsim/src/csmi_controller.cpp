@@ -99,6 +99,7 @@ csmi_controller::csmi_controller(const nlohmann::json& description, const drive_
     config_ = description.value("config", nlohmann::json::object());
     reported_phys_ = optional_field<std::uint8_t>(description, "number_of_phys");
     returns_status_fis_ = field<bool>(description, "returns_status_fis", true);
+    expires_timeout_zero_ = field<bool>(description, "expires_timeout_zero", false);
     phy_noise_ = optional_field<std::uint32_t>(description, "phy_noise");
     raid_drive_count_ = optional_field<std::uint8_t>(description, "raid_drive_count");
     stp_data_bytes_ = optional_field<std::uint32_t>(description, "stp_data_bytes");
@@ -258,8 +259,23 @@ std::uint32_t csmi_controller::handle(control_request& request) {
     } else if (!header_valid || std::memcmp(header.Signature, kind->signature, 8) != 0) {
         return_code = CSMI_SAS_STATUS_INVALID_PARAMETER;
     } else {
+        const bool stp = header.ControlCode == CC_CSMI_SAS_STP_PASSTHRU;
+        bool timed_out = false;
+        if (expires_timeout_zero_ && header.Timeout == 0) {
+            // Zero seconds have run out before the request starts: the driver fails it and, for
+            // STP, resets the target in the middle of the command.
+            request.details["refused_by"] = "expires_timeout_zero";
+            if (stp) {
+                stp_passthru(buffer, size, request, nullptr, 0, timed_out);
+            }
+            return ERROR_SEM_TIMEOUT;
+        }
+        std::optional<std::uint64_t> time_limit_ms;
+        if (header.Timeout != 0) {
+            time_limit_ms = std::uint64_t{header.Timeout} * 1000;
+        }
         std::optional<std::uint8_t> ata_command;
-        if (header.ControlCode == CC_CSMI_SAS_STP_PASSTHRU && size >= 64) {
+        if (stp && size >= 64) {
             ata_command =
                 buffer[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Parameters.bCommandFIS) + 2];
         }
@@ -294,12 +310,16 @@ std::uint32_t csmi_controller::handle(control_request& request) {
                 return_code = raid_config(buffer, size);
                 break;
             case CC_CSMI_SAS_STP_PASSTHRU:
-                return_code = stp_passthru(buffer, size, request, fault);
+                return_code = stp_passthru(buffer, size, request, fault, time_limit_ms, timed_out);
                 break;
             default:
                 return_code = ssp_passthru(buffer, size, request, fault);
                 break;
             }
+        }
+        if (timed_out) {
+            request.details["refused_by"] = "timeout";
+            return ERROR_SEM_TIMEOUT;
         }
     }
     header.ReturnCode = return_code;

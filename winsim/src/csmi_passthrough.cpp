@@ -50,7 +50,9 @@ void fill_status_fis(UCHAR (&fis)[20], const ata_reply& reply) {
 } // namespace
 
 std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t size,
-                                            control_request& request, const request_fault* fault) {
+                                            control_request& request, const request_fault* fault,
+                                            std::optional<std::uint64_t> time_limit_ms,
+                                            bool& timed_out) {
     constexpr std::uint32_t data_at = offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, bDataBuffer);
     if (size < sizeof(CSMI_SAS_STP_PASSTHRU_BUFFER)) {
         return CSMI_SAS_STATUS_INVALID_PARAMETER;
@@ -92,6 +94,7 @@ std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t 
                                                         : data_direction::out;
         command.data = std::span(buffer + data_at, parameters.uDataLength);
         command.route = "stp";
+        command.time_limit_ms = time_limit_ms;
         const auto reply = route->target->execute(command, {{"phy", parameters.bPhyIdentifier},
                                                             {"port", parameters.bPortIdentifier},
                                                             {"destination", destination}});
@@ -100,6 +103,7 @@ std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t 
             status.uDataBytes = stp_data_bytes_.value_or(reply.transferred);
         }
         request.details["status"] = reply.status;
+        timed_out = reply.interrupted;
     }
     request.details["connection_status"] = status.bConnectionStatus;
     std::memcpy(buffer + offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status), &status, sizeof status);

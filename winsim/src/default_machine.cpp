@@ -26,7 +26,8 @@ nlohmann::json default_machine_description() {
         "expected_length": 1048576,
         "firmware_after_activation": "HT10A002"
       },
-      "command_time_ms": 2
+      "command_time_ms": 2,
+      "activation_time_ms": 8000
     },
     {
       "id": "pd1-dravoni",
@@ -38,7 +39,8 @@ nlohmann::json default_machine_description() {
       },
       "logs": [ { "address": "0x30", "page": 3, "qwords": { "0": "0x8000000000030001", "2": "0x8000000700800001" } } ],
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "KX20B002" },
-      "command_time_ms": 1
+      "command_time_ms": 1,
+      "activation_time_ms": 8000
     },
     {
       "id": "pd2-norrix",
@@ -49,7 +51,8 @@ nlohmann::json default_machine_description() {
         "words": { "69": "0x0100", "80": "0x01F0", "119": "0x4010", "128": "0x0001", "153": "0x5800", "234": 1, "235": 128 }
       },
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "NX50C002" },
-      "command_time_ms": 1
+      "command_time_ms": 1,
+      "activation_time_ms": 8000
     },
     {
       "id": "scsi2-phy0-halvern",
@@ -67,7 +70,8 @@ nlohmann::json default_machine_description() {
         "expected_length": 1048576,
         "firmware_after_activation": "HT10A002"
       },
-      "command_time_ms": 2
+      "command_time_ms": 2,
+      "activation_time_ms": 8000
     },
     {
       "id": "scsi2-phy1-dravoni",
@@ -78,7 +82,8 @@ nlohmann::json default_machine_description() {
         "words": { "69": "0x0100", "80": "0x03F0", "119": "0x4010", "128": "0x0001", "234": 1, "235": 128 }
       },
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "KX20B002" },
-      "command_time_ms": 1
+      "command_time_ms": 1,
+      "activation_time_ms": 8000
     },
     {
       "id": "scsi2-phy2-norrix",
@@ -89,7 +94,8 @@ nlohmann::json default_machine_description() {
         "words": { "69": "0x0100", "80": "0x01F0", "119": "0x4010", "128": "0x0001", "153": "0x5800", "234": 1, "235": 128 }
       },
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "NX50C002" },
-      "command_time_ms": 1
+      "command_time_ms": 1,
+      "activation_time_ms": 8000
     }
   ],
   "disks": [
@@ -98,21 +104,33 @@ nlohmann::json default_machine_description() {
       "interface_path": "\\\\?\\scsi#disk&ven_halvern&prod_ht1000#4&2f3b1c0&0&000000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}",
       "drive": "pd0-halvern",
       "scsi_address": { "port": 0, "path": 0, "target": 0, "lun": 0 },
-      "bus_type": "sata"
+      "bus_type": "sata",
+      "max_transfer_length": 131072,
+      "max_physical_pages": 33,
+      "alignment_mask": 1,
+      "sat_layer": "windows-ahci"
     },
     {
       "names": [ "\\\\.\\PhysicalDrive1" ],
       "interface_path": "\\\\?\\scsi#disk&ven_dravoni&prod_kx2000#4&2f3b1c0&0&010000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}",
       "drive": "pd1-dravoni",
       "scsi_address": { "port": 0, "path": 0, "target": 1, "lun": 0 },
-      "bus_type": "sata"
+      "bus_type": "sata",
+      "max_transfer_length": 131072,
+      "max_physical_pages": 33,
+      "alignment_mask": 1,
+      "sat_layer": "windows-ahci"
     },
     {
       "names": [ "\\\\.\\PhysicalDrive2" ],
       "interface_path": "\\\\?\\scsi#disk&ven_norrix&prod_nx500#4&2f3b1c0&0&020000#{53f56307-b6bf-11d0-94f2-00a0c91efb8b}",
       "drive": "pd2-norrix",
       "scsi_address": { "port": 0, "path": 0, "target": 2, "lun": 0 },
-      "bus_type": "sata"
+      "bus_type": "sata",
+      "max_transfer_length": 131072,
+      "max_physical_pages": 33,
+      "alignment_mask": 1,
+      "sat_layer": "windows-ahci"
     }
   ],
   "controllers": [

@@ -33,6 +33,21 @@ std::uint8_t bus_type_of(const std::string& name) {
     throw description_error("unknown bus type: " + name);
 }
 
+sat_kind sat_kind_of(const std::string& name) {
+    if (name == "windows-ahci") {
+        return sat_kind::windows_ahci;
+    }
+    if (name == "libata") {
+        return sat_kind::libata;
+    }
+    if (name == "none") {
+        return sat_kind::none;
+    }
+    throw description_error("unknown SAT layer: " + name);
+}
+
+constexpr std::uint64_t page_size = 4096;
+
 } // namespace
 
 disk::disk(const nlohmann::json& description, drive& target) : device(description), drive_(target) {
@@ -45,8 +60,14 @@ disk::disk(const nlohmann::json& description, drive& target) : device(descriptio
     if (format != "fixed" && format != "descriptor") {
         throw description_error("unknown sense format: " + format);
     }
-    sense_format_ = format == "fixed" ? sense_format::fixed : sense_format::descriptor;
-    max_transfer_length_ = field<std::uint32_t>(description, "max_transfer_length", 0);
+    sat_.format = format == "fixed" ? sense_format::fixed : sense_format::descriptor;
+    sat_.kind = sat_kind_of(field<std::string>(description, "sat_layer", "windows-ahci"));
+    sat_.takes_ck_cond = field<bool>(description, "sat_ck_cond", true);
+    sat_.strict = field<bool>(description, "sat_strict", false);
+    // Windows' inbox AHCI miniport: 128 KiB, 33 physical pages, word alignment.
+    max_transfer_length_ = field<std::uint32_t>(description, "max_transfer_length", 131072);
+    max_physical_pages_ = field<std::uint32_t>(description, "max_physical_pages", 33);
+    alignment_mask_ = field<std::uint32_t>(description, "alignment_mask", 1);
     adapter_descriptor_size_ =
         optional_field<std::uint32_t>(description, "adapter_descriptor_size");
     reply_transfer_length_ = optional_field<std::uint32_t>(description, "reply_transfer_length");
@@ -88,7 +109,8 @@ std::uint32_t disk::handle(control_request& request) {
 }
 
 scsi_result disk::run_scsi(std::span<const std::uint8_t> cdb, data_direction direction,
-                           std::span<std::uint8_t> data) {
+                           std::span<std::uint8_t> data,
+                           std::optional<std::uint64_t> time_limit_ms) {
     const auto block = decode_ata_passthrough(cdb);
     std::optional<std::uint8_t> injected;
     for (auto& fault : scsi_faults_) {
@@ -103,7 +125,34 @@ scsi_result disk::run_scsi(std::span<const std::uint8_t> cdb, data_direction dir
         // The target answered before the command reached the drive.
         return {*injected, {}, 0};
     }
-    return execute_scsi(drive_, cdb, direction, data, sense_format_);
+    return execute_scsi(drive_, cdb, direction, data, sat_, time_limit_ms);
+}
+
+std::optional<std::uint64_t> disk::time_limit(std::uint32_t seconds) {
+    // Microsoft's pages give TimeOutValue 0 no meaning of its own; here it sets no limit.
+    if (seconds == 0) {
+        return std::nullopt;
+    }
+    return std::uint64_t{seconds} * 1000;
+}
+
+const char* disk::adapter_refusal(std::uintptr_t address, std::uint32_t length) const {
+    if (length == 0) {
+        return nullptr;
+    }
+    if (max_transfer_length_ != 0 && length > max_transfer_length_) {
+        return "max_transfer_length";
+    }
+    // Every page the buffer touches is one scatter-gather entry.
+    const std::uint64_t first = address;
+    const std::uint64_t pages = (first + length - 1) / page_size - first / page_size + 1;
+    if (max_physical_pages_ != 0 && pages > max_physical_pages_) {
+        return "max_physical_pages";
+    }
+    if ((address & alignment_mask_) != 0) {
+        return "alignment_mask";
+    }
+    return nullptr;
 }
 
 void disk::record_data_placement(control_request& request, const void* data) {
@@ -253,10 +302,12 @@ std::uint32_t disk::query_property(control_request& request) {
         STORAGE_ADAPTER_DESCRIPTOR descriptor{};
         descriptor.Version = sizeof descriptor;
         descriptor.Size = adapter_descriptor_size_.value_or(sizeof descriptor);
+        // No limit is reported as one no request reaches.
         descriptor.MaximumTransferLength =
-            max_transfer_length_ != 0 ? max_transfer_length_ : 0x200000;
-        descriptor.MaximumPhysicalPages = descriptor.MaximumTransferLength / 4096 + 1;
-        descriptor.AlignmentMask = 1;
+            max_transfer_length_ != 0 ? max_transfer_length_ : 0xFFFFFFFF;
+        descriptor.MaximumPhysicalPages =
+            max_physical_pages_ != 0 ? max_physical_pages_ : 0xFFFFFFFF;
+        descriptor.AlignmentMask = alignment_mask_;
         descriptor.AdapterUsesPio = 0;
         descriptor.CommandQueueing = 1;
         descriptor.BusType = bus_type_;

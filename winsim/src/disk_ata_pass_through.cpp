@@ -35,9 +35,6 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
     if (header.Length != header_size || (in && out) || (length > 0 && !in && !out)) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (max_transfer_length_ != 0 && length > max_transfer_length_) {
-        return ERROR_INVALID_PARAMETER;
-    }
     data_phase phase;
     phase.direct = direct;
     phase.direction = length == 0 ? data_direction::none
@@ -49,6 +46,12 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
                                       buffered.DataBufferOffset, phase);
         error != ERROR_SUCCESS) {
         return error;
+    }
+    const auto address =
+        direct ? reinterpret_cast<std::uintptr_t>(header.DataBuffer) : buffered.DataBufferOffset;
+    if (const char* rule = adapter_refusal(address, length)) {
+        request.details["refused_by"] = rule;
+        return ERROR_INVALID_PARAMETER;
     }
 
     const bool extended = (flags & ATA_FLAGS_48BIT_COMMAND) != 0;
@@ -67,7 +70,13 @@ std::uint32_t disk::ata_pass_through(control_request& request, bool direct) {
     command.direction = phase.direction;
     command.data = phase.data;
     command.route = "ata";
+    command.time_limit_ms = time_limit(header.TimeOutValue);
     const auto reply = drive_.execute(command);
+    if (reply.interrupted) {
+        // The port driver fails a timed-out request with STATUS_IO_TIMEOUT.
+        request.details["refused_by"] = "timeout";
+        return ERROR_SEM_TIMEOUT;
+    }
 
     const auto& r = reply.registers;
     const std::uint8_t returned_current[8] = {reply.error, r.count,  r.lba_low,    r.lba_mid,

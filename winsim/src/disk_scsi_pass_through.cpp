@@ -42,9 +42,6 @@ std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
     if (length > 0 && header.DataIn == SCSI_IOCTL_DATA_UNSPECIFIED) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (max_transfer_length_ != 0 && length > max_transfer_length_) {
-        return ERROR_INVALID_PARAMETER;
-    }
     data_phase phase;
     phase.direct = direct;
     phase.direction = length == 0                           ? data_direction::none
@@ -57,8 +54,21 @@ std::uint32_t disk::scsi_pass_through(control_request& request, bool direct) {
         error != ERROR_SUCCESS) {
         return error;
     }
+    const auto address =
+        direct ? reinterpret_cast<std::uintptr_t>(header.DataBuffer) : buffered.DataBufferOffset;
+    if (const char* rule = adapter_refusal(address, length)) {
+        request.details["refused_by"] = rule;
+        return ERROR_INVALID_PARAMETER;
+    }
 
-    const auto result = run_scsi(cdb, phase.direction, phase.data);
+    const auto result = run_scsi(cdb, phase.direction, phase.data, time_limit(header.TimeOutValue));
+    if (result.refused_by != nullptr) {
+        request.details["refused_by"] = result.refused_by;
+    }
+    if (result.interrupted) {
+        // The port driver fails a timed-out request with STATUS_IO_TIMEOUT.
+        return ERROR_SEM_TIMEOUT;
+    }
 
     header.ScsiStatus = result.status;
     header.DataTransferLength =

@@ -71,6 +71,11 @@ std::uint8_t byte_of(const nlohmann::json& value) {
     return static_cast<std::uint8_t>(to_number(value));
 }
 
+// IDENTIFY words 234 and 235: 0 and FFFFh mean "not reported", which limits nothing.
+std::uint16_t reported_block_limit(std::uint16_t word) {
+    return word == 0xFFFF ? 0 : word;
+}
+
 } // namespace
 
 std::string to_string(data_direction direction) {
@@ -135,13 +140,16 @@ drive::drive(const nlohmann::json& description, drive_services services)
     for (const auto& sub : microcode.value("subcommands", nlohmann::json::array())) {
         rules_.subcommands.insert(byte_of(sub));
     }
-    rules_.min_blocks = field<std::uint16_t>(microcode, "min_blocks", identify_[234]);
-    rules_.max_blocks = field<std::uint16_t>(microcode, "max_blocks", identify_[235]);
+    rules_.min_blocks =
+        field<std::uint16_t>(microcode, "min_blocks", reported_block_limit(identify_[234]));
+    rules_.max_blocks =
+        field<std::uint16_t>(microcode, "max_blocks", reported_block_limit(identify_[235]));
     rules_.expected_length = field<std::uint64_t>(microcode, "expected_length", 0);
     rules_.firmware_after_activation =
         field<std::string>(microcode, "firmware_after_activation", "");
 
     command_time_ms_ = field<std::uint64_t>(description, "command_time_ms", 1);
+    activation_time_ms_ = field<std::uint64_t>(description, "activation_time_ms", 8000);
     const auto rules = description.value("faults", nlohmann::json::array());
     for (std::size_t i = 0; i < rules.size(); ++i) {
         const auto& rule = rules[i];
@@ -171,13 +179,13 @@ drive::drive(const nlohmann::json& description, drive_services services)
     serial_page_length_ = optional_field<std::uint16_t>(scsi, "serial_page_length");
 }
 
-const std::map<std::uint8_t, drive::handler>& drive::command_table() {
-    static const std::map<std::uint8_t, handler> table = {
-        {opcode::identify_device, &drive::identify_device},
-        {opcode::read_log_ext, &drive::read_log_ext},
-        {opcode::set_features, &drive::set_features},
-        {opcode::download_microcode, &drive::download_microcode},
-        {opcode::download_microcode_dma, &drive::download_microcode},
+const std::map<std::uint8_t, drive::command_entry>& drive::command_table() {
+    static const std::map<std::uint8_t, command_entry> table = {
+        {opcode::identify_device, {&drive::identify_device, true}},
+        {opcode::read_log_ext, {&drive::read_log_ext, true}},
+        {opcode::set_features, {&drive::set_features, true}},
+        {opcode::download_microcode, {&drive::download_microcode, false}},
+        {opcode::download_microcode_dma, {&drive::download_microcode, false}},
     };
     return table;
 }
@@ -197,11 +205,25 @@ ata_reply drive::execute(const ata_command& command, const nlohmann::json& trans
     }
     if (!injected) {
         const auto& table = command_table();
-        if (const auto entry = table.find(r.command); entry != table.end()) {
-            result = (this->*(entry->second))(command);
+        const auto entry = table.find(r.command);
+        if (entry != table.end() && (entry->second.allowed_when_locked || !security_locked())) {
+            result = (this->*(entry->second.run))(command);
         }
     }
-    services_.clock.advance(command_time_ms_);
+    // The port driver gives up when the limit runs out, before the command completes.
+    const auto time_ms = result.activates ? activation_time_ms_ : command_time_ms_;
+    const auto& limit = command.time_limit_ms;
+    const bool interrupted = limit && (*limit == 0 || *limit < time_ms);
+    if (interrupted) {
+        reset_by_port();
+        result = {ata_status::busy, 0, 0, false};
+        services_.clock.advance(*limit);
+    } else {
+        if (result.activates) {
+            activate();
+        }
+        services_.clock.advance(time_ms);
+    }
 
     nlohmann::json record = {
         {"call", "ata"},
@@ -227,6 +249,10 @@ ata_reply drive::execute(const ata_command& command, const nlohmann::json& trans
     if (injected) {
         record["fault"] = true;
     }
+    if (interrupted) {
+        record["interrupted"] = true;
+        record["time_limit_ms"] = *limit;
+    }
     record.update(transport_details);
     services_.trace.write(record);
 
@@ -235,6 +261,7 @@ ata_reply drive::execute(const ata_command& command, const nlohmann::json& trans
     reply.error = result.error;
     reply.registers = r;
     reply.transferred = result.transferred;
+    reply.interrupted = interrupted;
     return reply;
 }
 
@@ -253,7 +280,8 @@ drive::outcome drive::identify_device(const ata_command& command) {
 drive::outcome drive::read_log_ext(const ata_command& command) {
     const auto& r = command.registers;
     const std::uint32_t pages = static_cast<std::uint32_t>(r.count | r.count_ext << 8);
-    const auto first_page = static_cast<std::uint16_t>(r.lba_mid | r.lba_high_ext << 8);
+    // The page number is LBA 15:8 and, above them, LBA 39:32.
+    const auto first_page = static_cast<std::uint16_t>(r.lba_mid | r.lba_mid_ext << 8);
     if (pages == 0 || command.direction != data_direction::in ||
         command.data.size() != pages * block_size) {
         return {ata_status::failed, ata_error::abort, 0};
@@ -291,7 +319,7 @@ drive::outcome drive::download_microcode(const ata_command& command) {
             (rules_.expected_length != 0 && microcode_.size() != rules_.expected_length)) {
             return refuse;
         }
-        return activate();
+        return {ata_status::good, 0, 0, true};
     }
     if (sub != subcommand::whole_image && sub != subcommand::offsets_immediate &&
         sub != subcommand::offsets_deferred) {
@@ -311,7 +339,7 @@ drive::outcome drive::download_microcode(const ata_command& command) {
         next_offset_blocks_ = blocks;
         download_mode_ = sub;
         deferred_pending_ = false;
-        return activate();
+        return {ata_status::good, 0, length, true};
     }
     if ((rules_.min_blocks != 0 && blocks < rules_.min_blocks) ||
         (rules_.max_blocks != 0 && blocks > rules_.max_blocks)) {
@@ -335,22 +363,29 @@ drive::outcome drive::download_microcode(const ata_command& command) {
         deferred_pending_ = true;
         return {ata_status::good, 0, length};
     }
-    if (rules_.expected_length != 0 && microcode_.size() == rules_.expected_length) {
-        auto result = activate();
-        result.transferred = length;
-        return result;
-    }
-    return {ata_status::good, 0, length};
+    const bool completes =
+        rules_.expected_length != 0 && microcode_.size() == rules_.expected_length;
+    return {ata_status::good, 0, length, completes};
 }
 
-drive::outcome drive::activate() {
+void drive::activate() {
     ++activations_;
     deferred_pending_ = false;
     if (!rules_.firmware_after_activation.empty()) {
         set_text(23, 4, rules_.firmware_after_activation);
         update_checksum();
     }
-    return {ata_status::good, 0, static_cast<std::uint32_t>(0)};
+}
+
+void drive::reset_by_port() {
+    // A hardware reset ends a download in progress; this drive keeps nothing it has not
+    // activated (saved deferred segments included), so the old firmware runs and a new
+    // download starts again at offset 0.
+    ++interruptions_;
+    microcode_.clear();
+    next_offset_blocks_ = 0;
+    download_mode_ = 0;
+    deferred_pending_ = false;
 }
 
 void drive::set_text(int first_word, int word_count, const std::string& text) {
@@ -410,6 +445,7 @@ nlohmann::json drive::exit_state() const {
             {"received", microcode_.size()},
             {"sha256", sha256_hex(microcode_)},
             {"activated", activations_},
+            {"interrupted", interruptions_},
             {"firmware", firmware()}};
 }
 

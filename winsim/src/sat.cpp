@@ -96,10 +96,50 @@ bool data_phase_agrees(const ata_passthrough_cdb& block, data_direction directio
     }
 }
 
+// A strict SATL (some bridges and HBA firmware) derives the transfer from T_LENGTH,
+// BYTE_BLOCK and the field T_LENGTH names, and wants the protocol and the data phase to
+// match it: a non-data protocol names no field, a data protocol moves exactly those bytes.
+bool fields_announce_the_data_phase(const ata_passthrough_cdb& block, std::size_t length) {
+    const auto& r = block.registers;
+    std::uint32_t announced = 0;
+    switch (block.t_length) {
+    case 0:
+        break;
+    case 1:
+        announced = block.extend ? static_cast<std::uint32_t>(r.features_ext << 8 | r.features)
+                                 : r.features;
+        break;
+    case 2:
+        announced = block.extend ? static_cast<std::uint32_t>(r.count_ext << 8 | r.count) : r.count;
+        break;
+    default:
+        return false; // the length is in a TPSIU, which only the 32-byte block has
+    }
+    if (block.in_blocks) {
+        announced *= 512;
+    }
+    if (block.protocol == sat_protocol::non_data) {
+        return block.t_length == 0 && length == 0;
+    }
+    return block.t_length != 0 && announced != 0 && announced == length;
+}
+
+scsi_result refused(scsi_result result, const char* rule) {
+    result.refused_by = rule;
+    return result;
+}
+
 scsi_result ata_passthrough(drive& target, const ata_passthrough_cdb& block,
                             data_direction direction, std::span<std::uint8_t> data,
-                            sense_format format) {
+                            const sat_settings& sat, std::optional<std::uint64_t> time_limit_ms) {
+    const auto format = sat.format;
+    if (block.check_condition && !sat.takes_ck_cond) {
+        return refused(illegal(invalid_field_in_cdb, format), "sat_ck_cond");
+    }
     const bool has_data = direction != data_direction::none && !data.empty();
+    if (sat.strict && !fields_announce_the_data_phase(block, has_data ? data.size() : 0)) {
+        return refused(illegal(invalid_field_in_cdb, format), "sat_strict");
+    }
     if (!data_phase_agrees(block, direction, has_data)) {
         return illegal(invalid_field_in_cdb, format);
     }
@@ -110,11 +150,22 @@ scsi_result ata_passthrough(drive& target, const ata_passthrough_cdb& block,
     command.direction = has_data ? direction : data_direction::none;
     command.data = has_data ? data : std::span<std::uint8_t>();
     command.route = block.route;
+    command.time_limit_ms = time_limit_ms;
     const auto reply = target.execute(command);
     scsi_result result;
+    if (reply.interrupted) {
+        result.interrupted = true;
+        result.refused_by = "timeout";
+        return result;
+    }
     result.transferred = reply.transferred;
-    // A device fault with ERR clear is a failed command too: the drive did not do it.
-    if ((reply.status & (ata_status::error | ata_status::device_fault | ata_status::busy)) != 0) {
+    // The inbox AHCI driver starts its error path only from the task-file error interrupt,
+    // which ERR raises: with ERR clear a device fault completes normally. libata counts DF as
+    // a device error. Both fail a reply that is still BSY.
+    const bool failed =
+        (reply.status & (ata_status::error | ata_status::busy)) != 0 ||
+        (sat.kind == sat_kind::libata && (reply.status & ata_status::device_fault) != 0);
+    if (failed) {
         result.status = scsi_status::check_condition;
         result.sense = ata_return_sense(reply, block.extend, sense_key::aborted_command, format);
     } else if (block.check_condition) {
@@ -163,6 +214,8 @@ std::optional<ata_passthrough_cdb> decode_ata_passthrough(std::span<const std::u
     block.protocol = static_cast<std::uint8_t>((cdb[1] >> 1) & 0x0F);
     block.check_condition = (cdb[2] & 0x20) != 0;
     block.from_device = (cdb[2] & 0x08) != 0;
+    block.in_blocks = (cdb[2] & 0x04) != 0;
+    block.t_length = static_cast<std::uint8_t>(cdb[2] & 0x03);
     return block;
 }
 
@@ -209,12 +262,17 @@ std::vector<std::uint8_t> ata_return_sense(const ata_reply& reply, bool extend, 
 }
 
 scsi_result execute_scsi(drive& target, std::span<const std::uint8_t> cdb, data_direction direction,
-                         std::span<std::uint8_t> data, sense_format format) {
+                         std::span<std::uint8_t> data, const sat_settings& sat,
+                         std::optional<std::uint64_t> time_limit_ms) {
+    const auto format = sat.format;
     if (cdb.empty()) {
         return illegal(invalid_command_opcode, format);
     }
     if (const auto block = decode_ata_passthrough(cdb)) {
-        return ata_passthrough(target, *block, direction, data, format);
+        if (sat.kind == sat_kind::none) {
+            return refused(illegal(invalid_command_opcode, format), "sat_layer");
+        }
+        return ata_passthrough(target, *block, direction, data, sat, time_limit_ms);
     }
     switch (cdb[0]) {
     case 0x00: // TEST UNIT READY

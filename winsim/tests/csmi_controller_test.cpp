@@ -311,6 +311,66 @@ TEST_F(csmi_no_data_test, rules_without_data_complete_and_leave_the_data_area_as
     EXPECT_EQ(sim_.trace("ata").size(), 1u) << "the controller's rule kept the second away";
 }
 
+// The header's Timeout against the drive's modelled time, as for the disks' TimeOutValue; a
+// driver that takes Timeout literally (`expires_timeout_zero`) fails any request with 0 at once
+// and resets an STP target in the middle of its command.
+TEST(csmi_time_limits, a_request_that_outlives_its_timeout_fails_with_sem_timeout) {
+    struct row {
+        bool expires_zero;
+        ULONG code;
+        ULONG timeout;
+        std::uint32_t error;
+        const char* rule;
+    };
+    const auto stp_code = CC_CSMI_SAS_STP_PASSTHRU;
+    const auto info_code = CC_CSMI_SAS_GET_DRIVER_INFO;
+    const row rows[] = {
+        {false, stp_code, 5, ERROR_SEM_TIMEOUT, "timeout"},
+        {false, stp_code, 30, 0, nullptr},
+        {false, stp_code, 0, 0, nullptr},
+        {false, info_code, 0, 0, nullptr},
+        {true, stp_code, 0, ERROR_SEM_TIMEOUT, "expires_timeout_zero"},
+        {true, info_code, 0, ERROR_SEM_TIMEOUT, "expires_timeout_zero"},
+        {true, stp_code, 30, 0, nullptr},
+    };
+    for (const auto& each : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << "expires_timeout_zero " << each.expires_zero << ", code " << each.code
+                     << ", Timeout " << each.timeout);
+        auto description = fwu_test::default_machine();
+        description["controllers"][0]["expires_timeout_zero"] = each.expires_zero;
+        for (auto& drive : description["drives"]) {
+            if (drive["id"] == "scsi2-phy0-halvern") {
+                drive["microcode"]["expected_length"] = 512;
+            }
+        }
+        machine_test sim(description);
+        // The whole one-block image the drive expects, which activates it.
+        auto request =
+            each.code == stp_code
+                ? stp_request(kHalvern, {0x27, 0x80, 0x92, 0x07, 0, 0, 0, 0x40, 0, 0, 0, 0, 0x01},
+                              CSMI_SAS_STP_PIO | CSMI_SAS_STP_WRITE, 512)
+                : std::vector<std::uint8_t>(sizeof(CSMI_SAS_DRIVER_INFO_BUFFER));
+        if (each.code == info_code) {
+            fill_header(request.data(), static_cast<std::uint32_t>(request.size()),
+                        CSMI_ALL_SIGNATURE, info_code);
+        }
+        reinterpret_cast<IOCTL_HEADER*>(request.data())->Timeout = each.timeout;
+        const auto id = sim.machine().open(kController, GENERIC_READ | GENERIC_WRITE, 3).id;
+        EXPECT_EQ(sim.control(id, IOCTL_SCSI_MINIPORT, request.data(),
+                              static_cast<std::uint32_t>(request.size())),
+                  each.error);
+        EXPECT_EQ(sim.trace("DeviceIoControl").back().value("refused_by", ""),
+                  each.rule != nullptr ? each.rule : "");
+        if (each.code == stp_code) {
+            const auto* target = sim.machine().find_drive("scsi2-phy0-halvern");
+            const bool timed_out = each.error != 0;
+            EXPECT_EQ(target->interruptions(), timed_out ? 1u : 0u);
+            EXPECT_EQ(target->activations(), timed_out ? 0u : 1u);
+        }
+    }
+}
+
 TEST_F(csmi_controller_test, ssp_inquiry_answers_only_from_a_sas_target) {
     auto inquiry = [](const UCHAR(&destination)[8]) {
         std::vector<std::uint8_t> buffer(468);

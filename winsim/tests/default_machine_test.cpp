@@ -21,6 +21,7 @@ TEST(default_machine, the_halvern_drive_activates_a_segmented_one_mebibyte_image
                                          static_cast<std::uint8_t>(offset & 0xFF), 0,
                                          static_cast<std::uint8_t>(offset >> 8), 0x40, 0x92, 0},
                                         0, image.data() + offset * 512, 32768);
+        block.header.TimeOutValue = 30; // the last segment activates, which takes 8 s here
         ASSERT_EQ(sim.control(id, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block), 0u);
         ASSERT_EQ(block.header.ScsiStatus, 0) << "offset " << offset;
     }

@@ -236,6 +236,179 @@ TEST(ata_pass_through, contradictory_flags_or_lengths_are_invalid_parameters) {
     EXPECT_TRUE(sim.trace("ata").empty());
 }
 
+// One pass-through request of `length` bytes out, by any of the four codes: a direct request's
+// buffer at `at` bytes into a page, a buffered request's data at offset `at`.
+std::uint32_t send_out(machine_test& sim, open_id id, std::uint32_t code, std::size_t at,
+                       std::uint32_t length) {
+    std::vector<std::uint8_t> storage(at + length + 8192);
+    const auto base = reinterpret_cast<std::uintptr_t>(storage.data());
+    auto* page = storage.data() + ((4096 - base % 4096) % 4096);
+    const std::initializer_list<std::uint8_t> segment = {0x03, 1, 0, 0, 0, 0x40, 0x92};
+    switch (code) {
+    case IOCTL_SCSI_PASS_THROUGH_DIRECT: {
+        auto block = make_sptd({0x85, 0x0A, 0x06, 0, 0x03, 0, 1, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0},
+                               SCSI_IOCTL_DATA_OUT, page + at, length);
+        return sim.control(id, code, &block, sizeof block);
+    }
+    case IOCTL_ATA_PASS_THROUGH_DIRECT: {
+        auto request = ata_request(ATA_FLAGS_DATA_OUT, page + at, length, segment);
+        return sim.control(id, code, &request, sizeof request);
+    }
+    case IOCTL_SCSI_PASS_THROUGH: {
+        SCSI_PASS_THROUGH header{};
+        header.Length = sizeof header;
+        header.CdbLength = 16;
+        header.DataIn = SCSI_IOCTL_DATA_OUT;
+        header.DataTransferLength = length;
+        header.DataBufferOffset = at;
+        header.TimeOutValue = 5;
+        const std::uint8_t cdb[16] = {0x85, 0x0A, 0x06, 0, 0x03, 0,    1,   0,
+                                      0,    0,    0,    0, 0,    0x40, 0x92};
+        std::memcpy(header.Cdb, cdb, sizeof cdb);
+        std::memcpy(storage.data(), &header, sizeof header);
+        break;
+    }
+    default: {
+        ATA_PASS_THROUGH_EX header{};
+        header.Length = sizeof header;
+        header.AtaFlags = ATA_FLAGS_DATA_OUT;
+        header.DataTransferLength = length;
+        header.DataBufferOffset = at;
+        header.TimeOutValue = 5;
+        std::copy(segment.begin(), segment.end(), header.CurrentTaskFile);
+        std::memcpy(storage.data(), &header, sizeof header);
+        break;
+    }
+    }
+    return sim.control(id, code, storage.data(), static_cast<std::uint32_t>(at + length));
+}
+
+// The adapter's limits, by default those of Windows' inbox AHCI miniport (128 KiB, 33 pages,
+// word alignment), on every pass-through code: the caller's buffer counted page by page by its
+// address, a buffered request's data at its offset in a system buffer that starts a page.
+TEST(adapter_limits, a_request_beyond_them_fails_with_invalid_parameter_before_the_drive) {
+    struct row {
+        const char* what;
+        std::uint32_t code;
+        nlohmann::json disk; // fields set on the disk
+        std::size_t at;
+        std::uint32_t length;
+        const char* rule; // null: the request reaches the drive
+    };
+    const auto direct = IOCTL_SCSI_PASS_THROUGH_DIRECT;
+    const auto ata_direct = IOCTL_ATA_PASS_THROUGH_DIRECT;
+    const auto buffered = IOCTL_SCSI_PASS_THROUGH;
+    const auto ata_buffered = IOCTL_ATA_PASS_THROUGH;
+    const nlohmann::json none = nlohmann::json::object();
+    const nlohmann::json winpe = {{"max_physical_pages", 16}};
+    const nlohmann::json unlimited = {{"max_transfer_length", 0}, {"max_physical_pages", 0}};
+    const row rows[] = {
+        {"128 KiB, page-aligned", direct, none, 0, 131072, nullptr},
+        {"128 KiB, 33 pages", direct, none, 2048, 131072, nullptr},
+        {"more than 128 KiB", direct, none, 0, 131584, "max_transfer_length"},
+        {"more than 128 KiB, ATA", ata_direct, none, 0, 131584, "max_transfer_length"},
+        {"more than 128 KiB, buffered", buffered, none, 4096, 131584, "max_transfer_length"},
+        {"no limit", direct, unlimited, 1024, 1 << 20, nullptr},
+        {"16 pages of 16", direct, winpe, 0, 65536, nullptr},
+        {"17 pages of 16", direct, winpe, 1024, 65536, "max_physical_pages"},
+        {"17 pages of 16, ATA", ata_direct, winpe, 3072, 65536, "max_physical_pages"},
+        {"16 pages of 16, unaligned", ata_direct, winpe, 1024, 61440, nullptr},
+        {"17 pages of 16, buffered", buffered, winpe, 80, 65536, "max_physical_pages"},
+        {"16 pages of 16, buffered", ata_buffered, winpe, 4096, 65536, nullptr},
+        {"odd address", direct, none, 1, 512, "alignment_mask"},
+        {"odd offset, buffered", ata_buffered, none, 81, 512, "alignment_mask"},
+        {"no alignment asked", direct, {{"alignment_mask", 0}}, 1, 512, nullptr},
+    };
+    for (const auto& each : rows) {
+        SCOPED_TRACE(each.what);
+        auto description = testing::one_disk_machine();
+        description["disks"][0].update(each.disk);
+        machine_test sim(description);
+        const auto error = send_out(sim, sim.open_exclusive(), each.code, each.at, each.length);
+        const auto record = sim.trace("DeviceIoControl").back();
+        if (each.rule == nullptr) {
+            EXPECT_EQ(error, 0u);
+            EXPECT_EQ(sim.trace("ata").size(), 1u);
+            EXPECT_FALSE(record.contains("refused_by"));
+            continue;
+        }
+        EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+        EXPECT_TRUE(sim.trace("ata").empty());
+        EXPECT_EQ(record["refused_by"], each.rule);
+    }
+}
+
+TEST(adapter_limits, the_adapter_descriptor_reports_them) {
+    auto read = [](const nlohmann::json& disk) {
+        auto description = testing::one_disk_machine();
+        description["disks"][0].update(disk);
+        machine_test sim(description);
+        STORAGE_PROPERTY_QUERY query{};
+        query.PropertyId = StorageAdapterProperty;
+        query.QueryType = PropertyStandardQuery;
+        STORAGE_ADAPTER_DESCRIPTOR descriptor{};
+        std::uint32_t returned = 0;
+        EXPECT_EQ(sim.machine().control(sim.open_exclusive(), IOCTL_STORAGE_QUERY_PROPERTY, &query,
+                                        sizeof query, &descriptor, sizeof descriptor, returned),
+                  0u);
+        return descriptor;
+    };
+    const auto inbox = read(nlohmann::json::object());
+    EXPECT_EQ(inbox.MaximumTransferLength, 131072u);
+    EXPECT_EQ(inbox.MaximumPhysicalPages, 33u);
+    EXPECT_EQ(inbox.AlignmentMask, 1u);
+    const auto unlimited = read({{"max_transfer_length", 0}, {"max_physical_pages", 0}});
+    EXPECT_EQ(unlimited.MaximumTransferLength, 0xFFFFFFFFu);
+    EXPECT_EQ(unlimited.MaximumPhysicalPages, 0xFFFFFFFFu);
+}
+
+// TimeOutValue against the drive's modelled time: activating takes 8 s by default, so 5 s runs
+// out; the port driver fails the request (STATUS_IO_TIMEOUT) and resets the drive. 0 sets no
+// limit.
+TEST(pass_through_time_limits, a_request_that_outlives_its_time_out_value_fails_with_sem_timeout) {
+    struct row {
+        std::uint32_t code;
+        std::uint32_t seconds;
+        std::uint32_t error;
+    };
+    const row rows[] = {
+        {IOCTL_SCSI_PASS_THROUGH_DIRECT, 5, ERROR_SEM_TIMEOUT},
+        {IOCTL_SCSI_PASS_THROUGH_DIRECT, 8, 0},
+        {IOCTL_SCSI_PASS_THROUGH_DIRECT, 0, 0},
+        {IOCTL_ATA_PASS_THROUGH_DIRECT, 5, ERROR_SEM_TIMEOUT},
+        {IOCTL_ATA_PASS_THROUGH_DIRECT, 30, 0},
+        {IOCTL_ATA_PASS_THROUGH_DIRECT, 0, 0},
+    };
+    for (const auto& each : rows) {
+        SCOPED_TRACE(::testing::Message() << hex_code(each.code) << ", " << each.seconds << " s");
+        machine_test sim;
+        const auto id = sim.open_exclusive();
+        // The whole 64 KiB image the drive expects, which activates it.
+        std::vector<std::uint8_t> image(65536, 0x33);
+        std::uint32_t error = 0;
+        if (each.code == IOCTL_SCSI_PASS_THROUGH_DIRECT) {
+            auto block =
+                make_sptd({0x85, 0x0A, 0x06, 0, 0x07, 0, 0x80, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0},
+                          SCSI_IOCTL_DATA_OUT, image.data(), 65536);
+            block.header.TimeOutValue = each.seconds;
+            error = sim.control(id, each.code, &block, sizeof block);
+        } else {
+            auto request = ata_request(ATA_FLAGS_DATA_OUT, image.data(), 65536,
+                                       {0x07, 0x80, 0, 0, 0, 0x40, 0x92});
+            request.TimeOutValue = each.seconds;
+            error = sim.control(id, each.code, &request, sizeof request);
+        }
+        EXPECT_EQ(error, each.error);
+        const bool timed_out = each.error != 0;
+        const auto* target = sim.machine().find_drive("d0");
+        EXPECT_EQ(target->activations(), timed_out ? 0u : 1u);
+        EXPECT_EQ(target->interruptions(), timed_out ? 1u : 0u);
+        EXPECT_EQ(sim.trace("ata").at(0).contains("interrupted"), timed_out);
+        EXPECT_EQ(sim.trace("DeviceIoControl").back().value("refused_by", ""),
+                  timed_out ? "timeout" : "");
+    }
+}
+
 TEST(driver_faults, refused_codes_and_the_nth_call_fail_with_their_windows_error) {
     auto description = testing::one_disk_machine();
     description["disks"][0]["refuse"] = {{{"ioctl", "0x4D030"}, {"error", 1}}};

@@ -15,7 +15,8 @@ nlohmann::json halvern() {
         "id": "d0",
         "identify": {"model": "HALVERN HT1000", "serial": "SN123", "firmware": "HT10A001",
                      "words": {"128": "0x0001", "234": 1, "235": 8}},
-        "logs": [{"address": "0x30", "page": 3, "qwords": {"0": "0x8000000000030001", "2": "0x0000000C00000000"}}],
+        "logs": [{"address": "0x30", "page": 3, "qwords": {"0": "0x8000000000030001", "2": "0x0000000C00000000"}},
+                 {"address": "0x30", "page": "0x103", "qwords": {"0": "0x42"}}],
         "microcode": {"subcommands": [3, 7, 14, 15], "expected_length": 4096,
                       "firmware_after_activation": "HT10A002"}
     })");
@@ -164,6 +165,50 @@ TEST_F(drive_model, read_log_ext_returns_the_described_page_and_refuses_others) 
     EXPECT_EQ(page[16 + 4], 0x0C) << "bits 34 and 35 of qword 2";
     log.lba_mid = 4;
     EXPECT_TRUE(aborted(read_in(0x2F, page, log)));
+    // Page bits 15:8 travel in LBA 39:32.
+    log.lba_mid = 3;
+    log.lba_mid_ext = 1;
+    EXPECT_TRUE(accepted(read_in(0x2F, page, log)));
+    EXPECT_EQ(page[0], 0x42);
+}
+
+// IDENTIFY words that decide what DOWNLOAD MICROCODE takes: 234/235 of 0 or FFFFh report no
+// limit; a security-locked drive (word 128 bit 2) aborts it but still identifies itself.
+TEST(drive_identify_words, decide_what_download_microcode_accepts) {
+    struct row {
+        const char* what;
+        nlohmann::json words;
+        std::uint16_t blocks;
+        bool accepted;
+    };
+    const row rows[] = {
+        {"limits 1 to 8", {{"234", 1}, {"235", 8}}, 9, false},
+        {"limits not reported (FFFFh)", {{"234", 0xFFFF}, {"235", 0xFFFF}}, 9, true},
+        {"limits not reported (0)", {{"234", 0}, {"235", 0}}, 9, true},
+        {"security locked", {{"128", 7}, {"234", 1}, {"235", 8}}, 4, false},
+        {"security enabled, unlocked", {{"128", 3}, {"234", 1}, {"235", 8}}, 4, true},
+    };
+    for (const auto& each : rows) {
+        SCOPED_TRACE(each.what);
+        auto description = halvern();
+        description["identify"]["words"] = each.words;
+        description["microcode"].erase("expected_length");
+        trace none("");
+        device_clock clock(true);
+        drive target(description, {none, clock});
+        std::vector<std::uint8_t> segment(each.blocks * 512u, 0x11);
+        ata_command command;
+        command.registers = {0x03, static_cast<std::uint8_t>(each.blocks), 0, 0, 0, 0x40, 0x92};
+        command.direction = data_direction::out;
+        command.data = segment;
+        EXPECT_EQ(target.execute(command).status, each.accepted ? 0x50 : 0x51);
+        std::vector<std::uint8_t> identify(512);
+        ata_command identify_command;
+        identify_command.registers.command = 0xEC;
+        identify_command.direction = data_direction::in;
+        identify_command.data = identify;
+        EXPECT_EQ(target.execute(identify_command).status, 0x50);
+    }
 }
 
 TEST(drive_model_firmware, activation_without_a_new_revision_keeps_the_old_one) {
@@ -210,6 +255,60 @@ TEST_F(drive_faults, busy_replies_come_the_given_number_of_times) {
     EXPECT_EQ(read_in(0xEC, data).status, 0x80);
     EXPECT_EQ(read_in(0xEC, data).status, 0x80);
     EXPECT_TRUE(accepted(read_in(0xEC, data)));
+}
+
+// A command that activates (0x07, the segment that completes the image, 0x0F) takes the
+// activation time; the others the command time. A time limit shorter than that resets the
+// drive: no activation, the old firmware, and nothing of the download kept.
+TEST(drive_time_limits, a_limit_below_the_command_time_resets_the_drive) {
+    struct row {
+        const char* what;
+        std::uint8_t sub; // of the last command; earlier ones prepare it, under the same limit
+        std::optional<std::uint64_t> limit_ms;
+        bool interrupted;
+        std::uint64_t last_ms; // virtual time the last command took
+    };
+    const row rows[] = {
+        {"whole image, 5 s", 0x07, 5000, true, 5000},
+        {"whole image, 8 s", 0x07, 8000, false, 8000},
+        {"whole image, no limit", 0x07, std::nullopt, false, 8000},
+        {"last immediate segment, 5 s", 0x03, 5000, true, 5000},
+        {"last immediate segment, 30 s", 0x03, 30000, false, 8000},
+        {"activate after deferred segments, 5 s", 0x0F, 5000, true, 5000},
+        {"activate after deferred segments, 30 s", 0x0F, 30000, false, 8000},
+    };
+    for (const auto& each : rows) {
+        SCOPED_TRACE(each.what);
+        trace none("");
+        device_clock clock(true);
+        drive target(halvern(), {none, clock});
+        std::vector<std::uint8_t> image(4096, 0x22);
+        auto send = [&](std::uint8_t sub, std::uint8_t blocks, std::uint8_t offset) {
+            ata_command command;
+            command.registers = {sub, blocks, 0, offset, 0, 0x40, 0x92};
+            command.direction = blocks != 0 ? data_direction::out : data_direction::none;
+            command.data = std::span(image).subspan(offset * 512u, blocks * 512u);
+            command.time_limit_ms = each.limit_ms;
+            return target.execute(command);
+        };
+        // Segments that do not activate take the command time and pass any of these limits.
+        if (each.sub == 0x03) {
+            ASSERT_FALSE(send(0x03, 4, 0).interrupted);
+        } else if (each.sub == 0x0F) {
+            ASSERT_FALSE(send(0x0E, 4, 0).interrupted);
+            ASSERT_FALSE(send(0x0E, 4, 4).interrupted);
+        }
+        const auto before = clock.elapsed_ms();
+        const auto reply = each.sub == 0x07   ? send(0x07, 8, 0)
+                           : each.sub == 0x03 ? send(0x03, 4, 4)
+                                              : send(0x0F, 0, 0);
+        EXPECT_EQ(reply.interrupted, each.interrupted);
+        EXPECT_EQ(clock.elapsed_ms() - before, each.last_ms);
+        EXPECT_EQ(target.activations(), each.interrupted ? 0u : 1u);
+        EXPECT_EQ(target.firmware(), each.interrupted ? "HT10A001" : "HT10A002");
+        EXPECT_EQ(target.microcode().empty(), each.interrupted);
+        EXPECT_EQ(target.exit_state()["interrupted"], each.interrupted ? 1 : 0);
+    }
 }
 
 TEST(drive_clock, each_command_advances_the_virtual_clock_by_its_device_time) {

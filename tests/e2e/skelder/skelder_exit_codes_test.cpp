@@ -109,9 +109,21 @@ TEST(SkelderExitCodes, ARequestTheAdapterCannotCarryGives4BeforeAnyDownload) {
         "The disk's adapter takes at most 131072 bytes in one request; the whole image of 1048576 "
         "bytes does not fit.\nUse /s, or /e /a, with a segment size of at most 255 blocks (/g "
         "255).\n";
+    const nlohmann::json winpe = {{"max_physical_pages", 16}};
     const Case cases[] = {
-        {kDisk, {}, {{"max_transfer_length", 131072}}, 4, whole_too_large},
-        {std::string("/T:") + kDisk, {}, {{"max_transfer_length", 131072}}, 4, whole_too_large},
+        // The default adapter: 128 KiB and 33 pages.
+        {kDisk, {}, nlohmann::json::object(), 4, whole_too_large},
+        {std::string("/T:") + kDisk, {}, nlohmann::json::object(), 4, whole_too_large},
+        {kDisk,
+         {"/s", "/g", "255"},
+         winpe,
+         4,
+         "The disk's adapter takes at most 65536 bytes in one request; a segment of 130560 bytes "
+         "does not fit.\nUse a segment size of at most 128 blocks (/g 128).\n"},
+        // 64 KiB segments span 17 pages where they lie in the image: each goes from a
+        // page-aligned copy.
+        {kDisk, {"/e", "/a", "/g", "128"}, winpe, 0, ""},
+        {std::string("/T:") + kDisk, {"/s", "/g", "128"}, winpe, 0, ""},
         {kDisk, {"/s"}, {{"refuse", {{{"ioctl", "0x2D1400"}, {"error", 1}}}}}, 0, ""},
     };
     for (const Case& c : cases) {

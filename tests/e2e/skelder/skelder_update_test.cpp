@@ -126,9 +126,13 @@ TEST(SkelderUpdate, TypicalRequestWrapsCommandsInAtaPassThrough16) {
 }
 
 TEST(SkelderUpdate, WholeImageGoesInOneCommand) {
+    // An adapter that takes 2 MiB a request (the default one takes 128 KiB).
+    Machine machine;
+    machine.Disk()["max_transfer_length"] = 2 * kMiB;
+    machine.Disk()["max_physical_pages"] = 2 * kMiB / 4096 + 1;
     SkelderRun run;
     const auto image = run.WriteImage("fw.LOD", kMiB);
-    const auto result = run.Run({kDisk, "/D:fw.LOD"});
+    const auto result = run.Run({kDisk, "/D:fw.LOD"}, &machine);
 
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, WarningBanner() + ProgressLines(1) + "\n\n");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -33,6 +34,9 @@ struct ata_command {
     data_direction direction = data_direction::none;
     std::span<std::uint8_t> data; // the whole data phase the transport offers
     std::string route;            // "sat16", "sat12", "ata", "smart", "stp"
+    // The transport's time limit: the port driver resets the device when the command takes
+    // longer. None: the transport waits for the command whatever it takes.
+    std::optional<std::uint64_t> time_limit_ms;
 };
 
 // Status and error, with the other output registers as the drive leaves them.
@@ -41,6 +45,8 @@ struct ata_reply {
     std::uint8_t error = 0;
     ata_registers registers; // count, LBA and device on return (command unused)
     std::uint32_t transferred = 0;
+    // The time limit ran out first: the device was reset and the command did not complete.
+    bool interrupted = false;
 };
 
 namespace ata_status {

@@ -71,8 +71,10 @@ private:
     std::uint32_t phy_info(std::uint8_t* buffer, std::uint32_t size);
     std::uint32_t raid_info(std::uint8_t* buffer, std::uint32_t size);
     std::uint32_t raid_config(std::uint8_t* buffer, std::uint32_t size);
+    // `time_limit_ms` is the request's Timeout; `timed_out` tells that it ran out first.
     std::uint32_t stp_passthru(std::uint8_t* buffer, std::uint32_t size, control_request& request,
-                               const request_fault* fault);
+                               const request_fault* fault,
+                               std::optional<std::uint64_t> time_limit_ms, bool& timed_out);
     std::uint32_t ssp_passthru(std::uint8_t* buffer, std::uint32_t size, control_request& request,
                                const request_fault* fault);
 
@@ -87,6 +89,7 @@ private:
     nlohmann::json config_;
     std::optional<std::uint8_t> reported_phys_; // bNumberOfPhys when it differs from the table
     bool returns_status_fis_ = true;            // some drivers leave the STP status part zero
+    bool expires_timeout_zero_ = false;         // a driver that waits exactly Timeout seconds
     // Hostile drivers: a phy table of pseudo-random bytes (from this seed), a RAID drive
     // count and an STP uDataBytes that differ from the truth.
     std::optional<std::uint32_t> phy_noise_;

@@ -54,13 +54,23 @@ private:
 
     // The SCSI command with injected SCSI statuses applied.
     scsi_result run_scsi(std::span<const std::uint8_t> cdb, data_direction direction,
-                         std::span<std::uint8_t> data);
+                         std::span<std::uint8_t> data, std::optional<std::uint64_t> time_limit_ms);
+
+    // The adapter's limits on a data phase: the description field whose rule refuses it, or
+    // null. `address` is where the data sits: the caller's pointer for a direct request, the
+    // offset from the request's start for a buffered one (the system buffer starts a page).
+    const char* adapter_refusal(std::uintptr_t address, std::uint32_t length) const;
+    // A pass-through request's TimeOutValue as the drive's time limit (0: none).
+    static std::optional<std::uint64_t> time_limit(std::uint32_t seconds);
 
     drive& drive_;
     std::uint8_t port_ = 0, path_ = 0, target_id_ = 0, lun_ = 0;
-    sense_format sense_format_ = sense_format::fixed;
-    std::uint32_t max_transfer_length_ = 0; // 0: no limit
-    std::uint8_t bus_type_ = 0x0B;          // BusTypeSata
+    sat_settings sat_;
+    // The adapter descriptor's limits, enforced on pass-through data (0: no limit).
+    std::uint32_t max_transfer_length_ = 0;
+    std::uint32_t max_physical_pages_ = 0;
+    std::uint32_t alignment_mask_ = 0;
+    std::uint8_t bus_type_ = 0x0B; // BusTypeSata
     std::vector<scsi_fault> scsi_faults_;
     // Hostile drivers: the adapter descriptor's Size, and the DataTransferLength a
     // pass-through request is answered with, when they differ from the truth.

@@ -59,6 +59,8 @@ public:
     std::string firmware() const;
     const std::vector<std::uint8_t>& microcode() const { return microcode_; }
     std::uint32_t activations() const { return activations_; }
+    // Commands cut short by a port reset when their time limit ran out.
+    std::uint32_t interruptions() const { return interruptions_; }
     // The SCSI identity a SAT layer reports for this drive.
     const std::string& scsi_vendor() const { return scsi_vendor_; }
     std::string scsi_product() const;
@@ -75,17 +77,27 @@ private:
         std::uint8_t status = 0;
         std::uint8_t error = 0;
         std::uint32_t transferred = 0;
+        // The command activates the downloaded microcode once it completes: it takes the
+        // activation time, and a reset before then leaves the old firmware running.
+        bool activates = false;
     };
     using handler = outcome (drive::*)(const ata_command&);
+    struct command_entry {
+        handler run = nullptr;
+        bool allowed_when_locked = true; // ATA security: a locked drive aborts the others
+    };
 
-    static const std::map<std::uint8_t, handler>& command_table();
+    static const std::map<std::uint8_t, command_entry>& command_table();
 
     outcome identify_device(const ata_command& command);
     outcome read_log_ext(const ata_command& command);
     outcome set_features(const ata_command& command);
     outcome download_microcode(const ata_command& command);
 
-    outcome activate();
+    void activate();
+    // A port reset in the middle of a command: the drive drops what it has not activated.
+    void reset_by_port();
+    bool security_locked() const { return (identify_[128] & 0x0004) != 0; }
     void set_text(int first_word, int word_count, const std::string& text);
     void update_checksum();
 
@@ -95,6 +107,7 @@ private:
     std::map<std::pair<std::uint8_t, std::uint16_t>, std::array<std::uint8_t, 512>> log_pages_;
     microcode_rules rules_;
     std::uint64_t command_time_ms_ = 1;
+    std::uint64_t activation_time_ms_ = 8000;
     std::vector<command_fault> faults_;
     std::string scsi_vendor_;
     std::optional<std::string> scsi_product_;
@@ -108,6 +121,7 @@ private:
     std::uint8_t download_mode_ = 0;
     bool deferred_pending_ = false;
     std::uint32_t activations_ = 0;
+    std::uint32_t interruptions_ = 0;
 
     drive_services services_;
 };
