@@ -226,6 +226,36 @@ nlohmann::json run_result::drive_state(std::string_view id) const {
     return {};
 }
 
+namespace {
+
+// With FWU_KEEP_TRACES naming a folder, every run's trace is kept there as
+// <suite>.<case>/<n>.jsonl (n counting the case's runs from 1), so that two trees can be
+// compared wire for wire (scripts/compare-wire.sh).
+void keep_trace(const std::filesystem::path& trace_path) {
+    const char* folder = std::getenv("FWU_KEEP_TRACES");
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (folder == nullptr || *folder == '\0' || test == nullptr ||
+        !std::filesystem::exists(trace_path)) {
+        return;
+    }
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    for (auto& ch : name) {
+        if (ch == '/') {
+            ch = '_';
+        }
+    }
+    static std::string last_case;
+    static int runs = 0;
+    runs = name == last_case ? runs + 1 : 1;
+    last_case = name;
+    const auto dir = std::filesystem::path(folder) / name;
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(trace_path, dir / (std::to_string(runs) + ".jsonl"),
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+} // namespace
+
 run_result run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const run_options& options) {
     temp_dir scratch;
@@ -358,6 +388,7 @@ run_result run(const std::filesystem::path& program, const std::vector<std::stri
         as_host_output(result.err, program);
     }
 
+    keep_trace(trace_path);
     std::ifstream trace(trace_path);
     for (std::string line; std::getline(trace, line);) {
         if (!line.empty()) {

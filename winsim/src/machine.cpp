@@ -249,8 +249,9 @@ void machine::apply_file_events() {
         if (event.replace_with.empty()) {
             std::filesystem::remove(event.path, error);
         } else {
-            std::filesystem::copy_file(event.replace_with, event.path,
-                                       std::filesystem::copy_options::overwrite_existing, error);
+            // Removed first: overwrite_existing fails in some Windows runtimes' copy_file.
+            std::filesystem::remove(event.path, error);
+            std::filesystem::copy_file(event.replace_with, event.path, error);
         }
         trace_.write({{"call", "file_event"},
                       {"path", event.path},
