@@ -173,12 +173,13 @@ route_reply ata_buffered(HANDLE disk, const scsi_address_record& address, const 
 }
 
 // SMART_RCV_DRIVE_DATA carries IDENTIFY DEVICE (and SMART commands, which a capture never sends).
+// Asked as Marlisk's discovery asks it (drive number 0, drive/head 0), so the capture shows
+// whether that request works on this machine.
 route_reply smart_identify(HANDLE disk, std::uint8_t (&data)[512]) {
     SENDCMDINPARAMS in{};
     in.cBufferSize = IDENTIFY_BUFFER_SIZE;
     in.irDriveRegs.bSectorCountReg = 1;
     in.irDriveRegs.bSectorNumberReg = 1;
-    in.irDriveRegs.bDriveHeadReg = 0xA0;
     in.irDriveRegs.bCommandReg = ID_CMD;
     constexpr DWORD header = sizeof(SENDCMDOUTPARAMS) - 1;
     UCHAR out[header + IDENTIFY_BUFFER_SIZE] = {};
