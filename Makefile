@@ -52,7 +52,7 @@ test: host windows host-asan fuzz
 	python3 scripts/test-summary.py $(RESULTS)/*.xml || status=1; \
 	exit $$status
 
-# Marlisk's and NorrixUpdater's end-to-end suites through qemu-i386, as on a kernel that runs
+# The 32-bit programs' end-to-end suites through qemu-i386, as on a kernel that runs
 # no 32-bit programs (FWU_EMULATE_I386=1 in the preset): keeps that path from rotting.
 host-emulated: deps
 	cmake --preset host-emulated >/dev/null
