@@ -185,6 +185,10 @@ json_value bus_type(std::uint8_t type) {
 json_value disk_object(const disk_record& disk) {
     auto object = json_value::object();
     object.add("names", json_value::array().push(json_value::text(disk.name)));
+    // Only where the number differs from the name's, which no Windows disk shows.
+    if (disk.device_number && *disk.device_number != disk.number) {
+        object.add("device_number", json_value::number(*disk.device_number));
+    }
     if (!disk.interface_path.empty()) {
         object.add("interface_path", json_value::text(disk.interface_path));
     }

@@ -133,6 +133,17 @@ void read_adapter_descriptor(open_disk& target) {
                        limit(descriptor.MaximumPhysicalPages), descriptor.AlignmentMask};
 }
 
+void read_device_number(open_disk& target) {
+    STORAGE_DEVICE_NUMBER number{};
+    DWORD returned = 0;
+    const bool ok = ::DeviceIoControl(target.handle, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0,
+                                      &number, sizeof number, &returned, nullptr) != 0;
+    target.codes.record(IOCTL_STORAGE_GET_DEVICE_NUMBER, ok, ok ? 0 : ::GetLastError());
+    if (ok) {
+        target.disk.device_number = number.DeviceNumber;
+    }
+}
+
 void read_address(open_disk& target) {
     SCSI_ADDRESS address{};
     address.Length = sizeof address;
@@ -299,8 +310,10 @@ bool probe_disk(machine_record& machine, unsigned number) {
         return true;
     }
     target.disk.name = name;
+    target.disk.number = number;
     target.drive.id = "pd" + std::to_string(number);
     read_device_descriptor(target);
+    read_device_number(target);
     read_adapter_descriptor(target);
     read_address(target);
     read_inquiry(target);

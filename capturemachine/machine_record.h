@@ -44,7 +44,9 @@ struct adapter_limits {
 // One \\.\PhysicalDriveN whose drive answered IDENTIFY DEVICE.
 struct disk_record {
     std::wstring name;
-    std::wstring interface_path; // empty: no disk interface is tied to this number
+    std::uint32_t number = 0;                   // the N of \\.\PhysicalDriveN
+    std::optional<std::uint32_t> device_number; // IOCTL_STORAGE_GET_DEVICE_NUMBER's answer
+    std::wstring interface_path;                // empty: no disk interface is tied to this number
     std::string drive_id;
     std::optional<scsi_address_record> address;
     std::optional<std::uint8_t> bus_type; // STORAGE_BUS_TYPE of the device descriptor

@@ -136,10 +136,11 @@ void tie_disk_interfaces(machine_record& machine) {
                                         "the disk interface has no device number"});
             continue;
         }
-        const auto name = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
+        // The disk's own answer where it gave one; Windows names \\.\PhysicalDriveN by it.
         bool tied = false;
         for (auto& each : machine.disks) {
-            if (each.name == name && each.interface_path.empty()) {
+            if (each.device_number.value_or(each.number) == number.DeviceNumber &&
+                each.interface_path.empty()) {
                 each.interface_path = path;
                 tied = true;
             }
