@@ -49,28 +49,17 @@ void PrintTo(const example_case& example, std::ostream* out) {
 }
 
 // Fields of a machine description no query shows (docs/capture-machine.md).
-const std::set<std::string> kNotCaptured = {"mutexes_held_elsewhere",
-                                            "dos_drives",
-                                            "file_events",
-                                            "expected_length",
-                                            "firmware_after_activation",
-                                            "command_time_ms",
-                                            "activation_time_ms",
-                                            "faults",
-                                            "serial_page_length",
-                                            "sat_strict",
-                                            "in_use_elsewhere",
-                                            "ioctl_faults",
-                                            "scsi_faults",
-                                            "adapter_descriptor_size",
-                                            "reply_transfer_length",
-                                            "expires_timeout_zero",
-                                            "phy_noise",
-                                            "raid_drive_count",
-                                            "stp_data_bytes"};
+// clang-format off
+const std::set<std::string> kNotCaptured = {
+    "mutexes_held_elsewhere", "dos_drives", "file_events", "expected_length",
+    "firmware_after_activation", "command_time_ms", "activation_time_ms", "faults",
+    "serial_page_length", "sat_strict", "in_use_elsewhere", "ioctl_faults", "scsi_faults",
+    "adapter_descriptor_size", "reply_transfer_length", "expires_timeout_zero", "phy_noise",
+    "raid_drive_count", "stp_data_bytes"};
+// clang-format on
 // The control codes a capture sends to a disk: only their refusals can be seen.
-const std::set<std::uint64_t> kCodesSent = {0x2D1400, 0x41018, 0x4D014, 0x4D004,
-                                            0x4D030,  0x4D02C, 0x7C088};
+const std::set<std::uint64_t> kCodesSent = {0x2D1400, 0x2D1080, 0x41018, 0x4D014,
+                                            0x4D004,  0x4D030,  0x4D02C, 0x7C088};
 
 std::optional<std::uint64_t> number_of(const json& value) {
     if (value.is_number_unsigned() || value.is_number_integer()) {
