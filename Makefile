@@ -52,7 +52,7 @@ test: host windows host-asan fuzz
 	python3 scripts/test-summary.py $(RESULTS)/*.xml || status=1; \
 	exit $$status
 
-# Marlisk's and NorrixUpdater's end-to-end suites through qemu-i386, as on a kernel that runs
+# The 32-bit programs' end-to-end suites through qemu-i386, as on a kernel that runs
 # no 32-bit programs (FWU_EMULATE_I386=1 in the preset): keeps that path from rotting.
 host-emulated: deps
 	cmake --preset host-emulated >/dev/null
@@ -91,7 +91,7 @@ lint: host
 	JOBS=$(JOBS) ./scripts/static-analysis.sh build/host
 
 format:
-	find winapi winsim csmi appframe skelder marlisk norrixupdater tests bench \
+	find winapi winsim csmi appframe skelder marlisk norrixupdater capturemachine tests bench \
 	  \( -name "*.h" -o -name "*.cpp" \) -print 2>/dev/null | xargs -r clang-format -i
 
 clean:

@@ -15,6 +15,7 @@ build() {
   cmake --build "$tree/$preset" -j "${JOBS:-$(nproc)}" --target "$@"
 }
 build windows-x64 skelder skelder_dryrun
-build windows-x86 norrixupdater norrixupdater_dryrun marlisk marlisk_dryrun
+build windows-x86 norrixupdater norrixupdater_dryrun marlisk marlisk_dryrun capture-machine \
+  capture-machine_dryrun
 python3 scripts/release_archives.py --source . --bin "$tree/bin" --dryrun "$tree/bin" \
   --out dist skelder norrixupdater marlisk

@@ -5,9 +5,10 @@ release_archives.py --source DIR --bin DIR --dryrun DIR --out DIR PROGRAM...
 
 For each program: <program>-<version>-<win64|win32>.zip in --out, holding the program, its
 dry-run flavour, its document and the guide to the dry-run machines as Windows text, the example machines,
-BUILDINFO and a SHA256SUMS of its files; then --out/SHA256SUMS of the zips. The version and
-bitness are read from the program's own binary, so the name cannot disagree with it. The
-zips depend only on their contents: fixed entry order, times and modes.
+capture-machine (the program that describes a real machine for the dry-run programs) with its
+dry-run flavour and document, BUILDINFO and a SHA256SUMS of its files; then --out/SHA256SUMS of
+the zips. The version and bitness are read from the program's own binary, so the name cannot
+disagree with it. The zips depend only on their contents: fixed entry order, times and modes.
 """
 import argparse
 import hashlib
@@ -21,6 +22,8 @@ import zipfile
 from pathlib import Path
 
 MACHINES = {0x8664: ("win64", "x86_64-w64-mingw32"), 0x014C: ("win32", "i686-w64-mingw32")}
+# In every archive beside the program: it captures the machine a deployment is rehearsed on.
+CAPTURE = "capture-machine"
 
 
 def pe_machine(exe: bytes) -> int:
@@ -97,8 +100,11 @@ def archive(program: str, args, commit: str, when: int, tools: dict) -> Path:
     bits, triplet = MACHINES[pe_machine(exe)]
     version = product_version(exe)
     folder = f"{program}-{version}-{bits}"
-    if triplet not in tools:
-        tools[triplet] = toolchain_packages(triplet)
+    capture = (args.bin / f"{CAPTURE}.exe").read_bytes()
+    capture_bits, capture_triplet = MACHINES[pe_machine(capture)]
+    for each in (triplet, capture_triplet):
+        if each not in tools:
+            tools[each] = toolchain_packages(each)
     files = {
         f"{program}.exe": exe,
         f"{program}-dryrun.exe": (args.dryrun / f"{program}-dryrun.exe").read_bytes(),
@@ -106,15 +112,20 @@ def archive(program: str, args, commit: str, when: int, tools: dict) -> Path:
         # The holder's guide to the dry-run machines; the full format, with the test support,
         # stays in docs/machine-format.md for developers.
         "machine-format.txt": windows_text(args.source / "docs" / "dry-run-machines.md"),
+        f"{CAPTURE}.exe": capture,
+        f"{CAPTURE}-dryrun.exe": (args.dryrun / f"{CAPTURE}-dryrun.exe").read_bytes(),
+        f"{CAPTURE}.txt": windows_text(args.source / "docs" / f"{CAPTURE}.md"),
     }
     for example in sorted((args.source / "examples").glob("*.json")):
         files[f"examples/{example.name}"] = example.read_bytes()
-    files["BUILDINFO"] = "".join(
-        [f"program: {program} {version} ({bits})\n",
-         f"commit: {commit}\n",
-         f"SOURCE_DATE_EPOCH: {when}\n",
-         f"toolchain ({triplet}, Debian packages):\n"]
-        + [f"  {package}\n" for package in tools[triplet]]).encode()
+    lines = [f"program: {program} {version} ({bits})\n",
+             f"with: {CAPTURE} {product_version(capture)} ({capture_bits})\n",
+             f"commit: {commit}\n",
+             f"SOURCE_DATE_EPOCH: {when}\n"]
+    for each in dict.fromkeys([triplet, capture_triplet]):
+        lines += [f"toolchain ({each}, Debian packages):\n"]
+        lines += [f"  {package}\n" for package in tools[each]]
+    files["BUILDINFO"] = "".join(lines).encode()
     files["SHA256SUMS"] = sums(files)
     path = args.out / f"{folder}.zip"
     write_zip(path, folder, files, when)

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build/host}
 jobs=${JOBS:-$(nproc)}
-dirs='skelder|marlisk|norrixupdater|appframe|csmi|winapi|winsim'
+dirs='skelder|marlisk|norrixupdater|capturemachine|appframe|csmi|winapi|winsim'
 
 echo "clang-tidy:"
 run-clang-tidy -p "$build" -j "$jobs" -quiet \
@@ -25,7 +25,7 @@ echo "cppcheck:"
 ignored=()
 while IFS= read -r dir; do
   ignored+=("-i$root/$dir/" "-i$dir/")
-done < <(find skelder marlisk norrixupdater appframe csmi winapi winsim -type d -name tests)
+done < <(find skelder marlisk norrixupdater capturemachine appframe csmi winapi winsim -type d -name tests)
 filters=()
 for dir in ${dirs//|/ }; do
   filters+=("--file-filter=$root/$dir/*" "--file-filter=$dir/*")

@@ -6,6 +6,8 @@ check_release.py dryrun DIST ZIP PROGRAM        the unpacked dry-run program und
 check_release.py rehearse DIST ZIP PROGRAM TABLE
                                                 the program's documented deployment script
                                                 rehearsed under Wine's cmd by the batch TABLE
+check_release.py workflow DIST ZIP...           each zip's documented capture workflow under
+                                                Wine's cmd on two example machines
 """
 import hashlib
 import json
@@ -30,6 +32,10 @@ PE_MACHINES = {"win64": 0x8664, "win32": 0x014C}
 # The images the documented deployment scripts send, sized for the example machines' drives.
 SCRIPT_IMAGES = {"skelder": ("fw.bin", 1 << 20), "norrixupdater": ("fw.bin", 392 * 512),
                  "marlisk": ("VOKA0101.enc", 80 * 512)}
+# In every zip: the program that captures a machine, its dry-run flavour and its document.
+CAPTURE = "capture-machine"
+# The capture workflow rehearsed on these examples ends as the deployment script does on them.
+WORKFLOW_MACHINES = {"default-machine": 0, "locked-drives": 6}
 
 failures = []
 
@@ -63,6 +69,7 @@ def check_zip(path, source):
         files = {info.filename: archive.read(info) for info in archive.infolist()}
     examples = sorted(p.name for p in (source / "examples").glob("*.json"))
     expected = {f"{program}.exe", f"{program}-dryrun.exe", f"{program}.txt", "machine-format.txt",
+                f"{CAPTURE}.exe", f"{CAPTURE}-dryrun.exe", f"{CAPTURE}.txt",
                 "BUILDINFO", "SHA256SUMS"} | {f"examples/{name}" for name in examples}
     check(set(files) == {f"{folder}/{name}" for name in expected},
           f"{path.name}: holds {sorted(files)}, not {sorted(expected)} in {folder}/")
@@ -72,7 +79,8 @@ def check_zip(path, source):
     sums = read_sums(files["SHA256SUMS"].decode())
     check(sums == {name: sha256(data) for name, data in files.items() if name != "SHA256SUMS"},
           f"{path.name}: SHA256SUMS does not match its files")
-    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "dry-run-machines.md")):
+    for text, doc in ((f"{program}.txt", f"{program}.md"), ("machine-format.txt", "dry-run-machines.md"),
+                      (f"{CAPTURE}.txt", f"{CAPTURE}.md")):
         data = files[text]
         check(b"\n" not in data.replace(b"\r\n", b""), f"{path.name}: {text} has a bare LF")
         check(data.replace(b"\r\n", b"\n") == (source / "docs" / doc).read_bytes(),
@@ -80,14 +88,19 @@ def check_zip(path, source):
     for name in examples:
         check(files[f"examples/{name}"] == (source / "examples" / name).read_bytes(),
               f"{path.name}: examples/{name} differs from the source")
-    real, dry = files[f"{program}.exe"], files[f"{program}-dryrun.exe"]
-    for name, exe in ((f"{program}.exe", real), (f"{program}-dryrun.exe", dry)):
-        check(pe_machine(exe) == PE_MACHINES[bits], f"{path.name}: {name} is not a {bits} program")
     description = "(dry run".encode("utf-16-le")
-    check(description in dry and description not in real,
-          f"{path.name}: only the dry-run program's description says dry run")
-    check(b'level="asInvoker"' in dry and b"requireAdministrator" not in dry,
-          f"{path.name}: the dry-run manifest asks for elevation")
+    for name, exe_bits in ((program, bits), (CAPTURE, "win32")):
+        real, dry = files[f"{name}.exe"], files[f"{name}-dryrun.exe"]
+        for exe_name, exe in ((f"{name}.exe", real), (f"{name}-dryrun.exe", dry)):
+            check(pe_machine(exe) == PE_MACHINES[exe_bits],
+                  f"{path.name}: {exe_name} is not a {exe_bits} program")
+        check(description in dry and description not in real,
+              f"{path.name}: only {name}'s dry-run program's description says dry run")
+        check(b'level="asInvoker"' in dry and b"requireAdministrator" not in dry,
+              f"{path.name}: {name}'s dry-run manifest asks for elevation")
+    # The capture program checks its rights itself, and says so, rather than ask for elevation.
+    check(b'level="asInvoker"' in files[f"{CAPTURE}.exe"],
+          f"{path.name}: {CAPTURE}.exe's manifest asks for elevation")
     head = subprocess.run(["git", "-C", str(source), "rev-parse", "HEAD"], capture_output=True,
                           text=True, check=True).stdout.strip()
     info = files["BUILDINFO"].decode()
@@ -100,6 +113,7 @@ def check_zip(path, source):
 def contents(dist, source, names):
     sums = read_sums((dist / "SHA256SUMS").read_text())
     check(sorted(sums) == sorted(names), f"dist/SHA256SUMS lists {sorted(sums)}, not {sorted(names)}")
+    captures = set()
     for name in names:
         path = dist / name
         if not path.exists():
@@ -107,6 +121,10 @@ def contents(dist, source, names):
             continue
         check(sums.get(name) == sha256(path.read_bytes()), f"dist/SHA256SUMS is wrong for {name}")
         check_zip(path, source)
+        with zipfile.ZipFile(path) as archive:
+            captures |= {sha256(archive.read(n)) for n in archive.namelist()
+                         if n.endswith(f"/{CAPTURE}.exe")}
+    check(len(captures) == 1, f"the zips hold {len(captures)} different {CAPTURE}.exe, not one")
 
 
 def unpack(dist, zip_name, scratch):
@@ -178,11 +196,63 @@ def rehearse(dist, zip_name, program, table):
                                    f"(exit {ran.returncode})")
 
 
+def documented_block(text, heading, first_line):
+    """The batch block under a heading of a program's text whose first line is first_line."""
+    section = text.replace("\r\n", "\n").partition(f"### {heading}\n")[2].partition("\n### ")[0]
+    for block in re.findall(r"```bat\n(.*?)```", section, re.S):
+        if block.startswith(first_line):
+            return block
+    return None
+
+
+def workflow(dist, zip_names):
+    """Each zip's capture workflow, as its text shows it: the example machine captured with the
+    dry-run capture program, then the deployment script run with the program's dry-run flavour on
+    the capture; it must end as the script does on the example itself."""
+    for zip_name in zip_names:
+        program = re.fullmatch(r"([a-z]+)-.*", Path(zip_name).stem).group(1)
+        with tempfile.TemporaryDirectory() as scratch:
+            unpacked = unpack(dist, zip_name, Path(scratch))
+            text = (unpacked / f"{program}.txt").read_text()
+            deploy = documented_script(text)
+            rehearsal = documented_block(text, "Rehearsing on a capture of your machine",
+                                         "@echo off\nrem rehearse-capture.cmd")
+            if deploy is None or rehearsal is None:
+                failures.append(f"{program}.txt shows no deployment script or no capture rehearsal")
+                continue
+            script_name = re.search(r"^rem (\S+\.cmd):", deploy, re.M).group(1)
+            for name, script in ((script_name, deploy), ("rehearse-capture.cmd", rehearsal)):
+                (unpacked / name).write_bytes(script.replace("\n", "\r\n").encode())
+            image, size = SCRIPT_IMAGES[program]
+            (unpacked / image).write_bytes(bytes((i * 7 + i // 512) & 0xFF for i in range(size)))
+            for machine, code in WORKFLOW_MACHINES.items():
+                captured = unpacked / "captured.json"
+                captured.unlink(missing_ok=True)
+                ran = wine("cmd", ["/c", "rehearse-capture.cmd", machine], unpacked, {})
+                output = ran.stdout.decode(errors="replace")
+                check(ran.returncode == code,
+                      f"{program}: the capture workflow on {machine} ended with {ran.returncode}, "
+                      f"not {code}:\n{output}{ran.stderr.decode(errors='replace')}")
+                try:
+                    description = json.loads(captured.read_text())
+                except (OSError, ValueError):
+                    description = {}
+                check(description.get("capture", {}).get("program") == CAPTURE,
+                      f"{program}: the capture workflow on {machine} left no capture")
+                print(f"{program} on a capture of {machine}: {ran.returncode}")
+            # Without a machine the dry-run capture program captures nothing.
+            ran = wine(unpacked / f"{CAPTURE}-dryrun.exe", [], unpacked, {})
+            check(ran.returncode == DRY_RUN_REFUSED and ran.stdout == b"",
+                  f"{CAPTURE}-dryrun without WINSIM_MACHINE: exit {ran.returncode}")
+
+
 def main(argv):
     if argv[1] == "contents":
         contents(Path(argv[2]), Path(argv[3]), argv[4:])
     elif argv[1] == "dryrun":
         dryrun(Path(argv[2]), argv[3], argv[4])
+    elif argv[1] == "workflow":
+        workflow(Path(argv[2]), argv[3:])
     else:
         rehearse(Path(argv[2]), argv[3], argv[4], argv[5])
     for failure in failures:

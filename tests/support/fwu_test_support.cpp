@@ -433,6 +433,11 @@ std::filesystem::path program_path(std::string_view name) {
         return FWU_NORRIXUPDATER_EXE;
     }
 #endif
+#ifdef FWU_CAPTURE_MACHINE_EXE
+    if (name == "capture-machine") {
+        return FWU_CAPTURE_MACHINE_EXE;
+    }
+#endif
     (void)name;
     return {};
 }

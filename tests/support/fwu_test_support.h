@@ -76,8 +76,8 @@ struct run_result {
 run_result run(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                const run_options& options = {});
 
-// The built program of that name ("skelder", "marlisk", "norrixupdater"); empty when
-// this build has none. With FWU_TEST_WINE_FLAVOUR_DIR set, that folder's
+// The built program of that name ("skelder", "marlisk", "norrixupdater", "capture-machine");
+// empty when this build has none. With FWU_TEST_WINE_FLAVOUR_DIR set, that folder's
 // <name>_sim.exe instead: the Windows flavour over the simulated machine, under Wine.
 std::filesystem::path program_path(std::string_view name);
 

@@ -38,6 +38,10 @@ bool machine_is_64bit() {
     return machine::instance().windows_64bit();
 }
 
+bool machine_elevated() {
+    return machine::instance().elevated();
+}
+
 bool mutex_held_elsewhere(std::wstring_view name) {
     return machine::instance().mutex_held_elsewhere(name);
 }

@@ -50,6 +50,7 @@ nlohmann::json default_machine_description() {
         "firmware": "NX50C001",
         "words": { "69": "0x0100", "80": "0x01F0", "119": "0x4010", "128": "0x0001", "153": "0x5800", "234": 1, "235": 128 }
       },
+      "logs": [ { "address": "0x30", "page": 3, "qwords": { "0": "0x8000000000030001", "2": "0x8000000700800001" } } ],
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "NX50C002" },
       "command_time_ms": 1,
       "activation_time_ms": 8000
@@ -81,6 +82,7 @@ nlohmann::json default_machine_description() {
         "firmware": "KX20B001",
         "words": { "69": "0x0100", "80": "0x03F0", "119": "0x4010", "128": "0x0001", "234": 1, "235": 128 }
       },
+      "logs": [ { "address": "0x30", "page": 3, "qwords": { "0": "0x8000000000030001", "2": "0x8000000700800001" } } ],
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "KX20B002" },
       "command_time_ms": 1,
       "activation_time_ms": 8000
@@ -93,6 +95,7 @@ nlohmann::json default_machine_description() {
         "firmware": "NX50C001",
         "words": { "69": "0x0100", "80": "0x01F0", "119": "0x4010", "128": "0x0001", "153": "0x5800", "234": 1, "235": 128 }
       },
+      "logs": [ { "address": "0x30", "page": 3, "qwords": { "0": "0x8000000000030001", "2": "0x8000000700800001" } } ],
       "microcode": { "subcommands": [ 3, 7, 14, 15 ], "min_blocks": 1, "max_blocks": 128, "firmware_after_activation": "NX50C002" },
       "command_time_ms": 1,
       "activation_time_ms": 8000

@@ -9,12 +9,21 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 namespace winsim {
 namespace {
 
-std::uint8_t bus_type_of(const std::string& name) {
+// A name, or any STORAGE_BUS_TYPE value as a number (a capture of a USB or NVMe disk).
+std::uint8_t bus_type_of(const nlohmann::json& value) {
+    const auto name = value.is_string() ? value.get<std::string>() : std::string();
+    if (!value.is_string() ||
+        (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0])))) {
+        return static_cast<std::uint8_t>(to_number(value));
+    }
     if (name == "ata") {
         return BusTypeAta;
     }
@@ -48,6 +57,25 @@ sat_kind sat_kind_of(const std::string& name) {
 
 constexpr std::uint64_t page_size = 4096;
 
+// The N of a "\\.\PhysicalDriveN" name (letter case ignored), the disk class driver's number.
+std::optional<std::uint32_t> physical_drive_number(const std::string& name) {
+    constexpr std::string_view prefix = "\\\\.\\physicaldrive";
+    if (name.size() <= prefix.size() || name.size() > prefix.size() + 9) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[i])) != prefix[i]) {
+            return std::nullopt;
+        }
+    }
+    const auto digits = name.substr(prefix.size());
+    if (!std::all_of(digits.begin(), digits.end(),
+                     [](char ch) { return std::isdigit(static_cast<unsigned char>(ch)) != 0; })) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(std::stoul(digits));
+}
+
 } // namespace
 
 disk::disk(const nlohmann::json& description, drive& target) : device(description), drive_(target) {
@@ -71,7 +99,13 @@ disk::disk(const nlohmann::json& description, drive& target) : device(descriptio
     adapter_descriptor_size_ =
         optional_field<std::uint32_t>(description, "adapter_descriptor_size");
     reply_transfer_length_ = optional_field<std::uint32_t>(description, "reply_transfer_length");
-    bus_type_ = bus_type_of(field<std::string>(description, "bus_type", "sata"));
+    bus_type_ = bus_type_of(description.value("bus_type", nlohmann::json("sata")));
+    device_number_ = optional_field<std::uint32_t>(description, "device_number");
+    for (const auto& name : description.value("names", nlohmann::json::array())) {
+        if (!device_number_) {
+            device_number_ = physical_drive_number(name.get<std::string>());
+        }
+    }
     const auto rules = description.value("scsi_faults", nlohmann::json::array());
     for (std::size_t i = 0; i < rules.size(); ++i) {
         const auto& rule = rules[i];
@@ -103,6 +137,8 @@ std::uint32_t disk::handle(control_request& request) {
         return smart_receive(request);
     case IOCTL_STORAGE_QUERY_PROPERTY:
         return query_property(request);
+    case IOCTL_STORAGE_GET_DEVICE_NUMBER:
+        return device_number(request);
     default:
         return ERROR_INVALID_FUNCTION;
     }
@@ -260,6 +296,21 @@ std::uint32_t disk::smart_receive(control_request& request) {
     std::memcpy(out, &header, out_header);
     request.returned = out_header + reply.transferred;
     request.details["ata_command"] = regs.bCommandReg;
+    return ERROR_SUCCESS;
+}
+
+std::uint32_t disk::device_number(control_request& request) {
+    if (!device_number_) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    if (request.out == nullptr || request.out_length < sizeof(STORAGE_DEVICE_NUMBER)) {
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    // The whole disk: partition 0, as the disk class driver answers for \\.\PhysicalDriveN.
+    const STORAGE_DEVICE_NUMBER number{FILE_DEVICE_DISK, *device_number_, 0};
+    std::memcpy(request.out, &number, sizeof number);
+    request.returned = sizeof number;
+    request.details["device_number"] = *device_number_;
     return ERROR_SUCCESS;
 }
 

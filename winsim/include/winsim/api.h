@@ -34,6 +34,9 @@ void sleep(std::uint32_t milliseconds);
 std::uint64_t tick_ms();
 
 bool machine_is_64bit();
+// Whether the process runs with administrator rights (the description's "elevated"): what a
+// check of the token's Administrators membership answers.
+bool machine_elevated();
 bool mutex_held_elsewhere(std::wstring_view name);
 
 // The host directory a Windows drive letter stands for (Z: is "/").

@@ -30,6 +30,7 @@ private:
     std::uint32_t ata_pass_through(control_request& request, bool direct);
     std::uint32_t smart_receive(control_request& request);
     std::uint32_t query_property(control_request& request);
+    std::uint32_t device_number(control_request& request);
     // For a direct request that sends data: whether its buffer lies in a buffer the process
     // read a file into, and where (trace keys "data_in_image" and "data_image_offset").
     static void record_data_placement(control_request& request, const void* data);
@@ -71,6 +72,10 @@ private:
     std::uint32_t max_physical_pages_ = 0;
     std::uint32_t alignment_mask_ = 0;
     std::uint8_t bus_type_ = 0x0B; // BusTypeSata
+    // What IOCTL_STORAGE_GET_DEVICE_NUMBER answers: `device_number`, else the N of the disk's
+    // \\.\PhysicalDriveN name. Every Windows disk has one; a description that gives neither
+    // gets ERROR_INVALID_FUNCTION rather than an invented number.
+    std::optional<std::uint32_t> device_number_;
     std::vector<scsi_fault> scsi_faults_;
     // Hostile drivers: the adapter descriptor's Size, and the DataTransferLength a
     // pass-through request is answered with, when they differ from the truth.

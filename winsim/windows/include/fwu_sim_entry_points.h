@@ -20,12 +20,15 @@ BOOL WINAPI fwu_sim_DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOI
 BOOL WINAPI fwu_sim_CloseHandle(HANDLE hObject);
 
 // What the machine description says of the process's surroundings: the named mutexes another
-// process holds, and whether the Windows it runs on is 64-bit (IsWow64Process, also when a
-// program looks it up with GetProcAddress).
+// process holds, whether the Windows it runs on is 64-bit (IsWow64Process, also when a
+// program looks it up with GetProcAddress), and whether the process runs elevated.
 HANDLE WINAPI fwu_sim_CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
                                    LPCWSTR lpName);
 BOOL WINAPI fwu_sim_IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
 FARPROC WINAPI fwu_sim_GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+// Whether the process runs elevated (the description's "elevated"): asked of the Administrators
+// group, the machine answers; any other group is Windows' own answer.
+BOOL WINAPI fwu_sim_CheckTokenMembership(HANDLE TokenHandle, PSID SidToCheck, PBOOL IsMember);
 
 // The machine's clock: the drives' busy times run on it, so pauses must too.
 VOID WINAPI fwu_sim_Sleep(DWORD dwMilliseconds);

@@ -1,6 +1,7 @@
 // The machine description's say over the process's surroundings in a Windows build: named
-// mutexes that another process holds, and the bitness of the Windows the program runs on.
-// Everything else about mutexes and modules stays Windows' own.
+// mutexes that another process holds, the bitness of the Windows the program runs on, and
+// whether the process is elevated. Everything else about mutexes, modules and tokens stays
+// Windows' own.
 #include "fwu_sim_entry_points.h"
 
 #include <winsim/api.h>
@@ -40,4 +41,22 @@ extern "C" FARPROC WINAPI fwu_sim_GetProcAddress(HMODULE hModule, LPCSTR lpProcN
         return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&fwu_sim_IsWow64Process));
     }
     return ::GetProcAddress(hModule, lpProcName);
+}
+
+extern "C" BOOL WINAPI fwu_sim_CheckTokenMembership(HANDLE TokenHandle, PSID SidToCheck,
+                                                    PBOOL IsMember) {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (TokenHandle != nullptr || SidToCheck == nullptr || IsMember == nullptr ||
+        !::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                    0, 0, 0, 0, 0, &administrators)) {
+        return ::CheckTokenMembership(TokenHandle, SidToCheck, IsMember);
+    }
+    const bool asks_for_administrators = ::EqualSid(SidToCheck, administrators) != FALSE;
+    ::FreeSid(administrators);
+    if (!asks_for_administrators) {
+        return ::CheckTokenMembership(TokenHandle, SidToCheck, IsMember);
+    }
+    *IsMember = winsim::machine_elevated() ? TRUE : FALSE;
+    return TRUE;
 }
