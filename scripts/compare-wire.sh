@@ -3,8 +3,11 @@
 # two commits with the traces kept, then compared record by record: a change that must not move
 # a byte on the wire leaves them identical.
 #   scripts/compare-wire.sh <before> <after> [ctest regex]
+# COMPARE_WIRE_SIDE=before runs the earlier side alone.
 # The trees are built in a scratch folder (COMPARE_WIRE_DIR, default a new one under /tmp); the
-# report names every case whose traces differ and every case that ran on one side only.
+# report names every case whose traces differ and every case that ran on one side only. A side
+# whose run at the same commit and filter ended in that folder before is reused, so the earlier
+# side can be run once while the later one is still being written.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -lt 2 ]; then
@@ -16,8 +19,14 @@ work=${COMPARE_WIRE_DIR:-$(mktemp -d /tmp/compare-wire.XXXXXX)}
 jobs=${JOBS:-$(nproc)}
 
 run_side() {
-  local side=$1 rev=$2
-  local src="$work/$side/src" traces="$work/$side/traces"
+  local side=$1 rev
+  rev=$(git -C "$root" rev-parse --verify "$2^{commit}")
+  local src="$work/$side/src" traces="$work/$side/traces" stamp="$work/$side/done"
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$rev $filter" ]; then
+    echo "$side ($rev): $(find "$traces" -name '*.jsonl' | wc -l) traces, kept from an earlier run"
+    return
+  fi
+  rm -f "$stamp"
   rm -rf "$traces" && mkdir -p "$traces"
   if [ ! -d "$src" ]; then
     git -C "$root" worktree add --detach "$src" "$rev" >/dev/null
@@ -38,9 +47,11 @@ run_side() {
       --resource-spec-file "$src/build/host/ctest-resources.json" \
       ${filter:+-R "$filter"} >"$work/$side/ctest.log" 2>&1 || true
   )
+  echo "$rev $filter" >"$stamp"
   echo "$side ($rev): $(find "$traces" -name '*.jsonl' | wc -l) traces"
 }
 
 run_side before "$1"
+[ "${COMPARE_WIRE_SIDE:-}" = before ] && exit 0
 run_side after "$2"
 python3 "$root/scripts/compare_traces.py" "$work/before/traces" "$work/after/traces"
