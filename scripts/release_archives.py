@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Release archives of the Windows programs (README, Releases).
 
-release_archives.py --source DIR --bin DIR --dryrun DIR --out DIR PROGRAM...
+release_archives.py --source DIR --bin DIR... --dryrun DIR... --out DIR PROGRAM...
 
 For each program: <program>-<version>-<win64|win32>.zip in --out, holding the program, its
 dry-run flavour, its document and the guide to the dry-run machines as Windows text, the example machines,
 capture-machine (the program that describes a real machine for the dry-run programs) with its
 dry-run flavour and document, BUILDINFO and a SHA256SUMS of its files; then --out/SHA256SUMS of
-the zips. The version and bitness are read from the program's own binary, so the name cannot
+the zips. --bin and --dryrun may each name several folders (one Windows tree per bitness); a
+file is taken from the first that holds it. The version and bitness are read from the program's own binary, so the name cannot
 disagree with it. The zips depend only on their contents: fixed entry order, times and modes.
 """
 import argparse
@@ -95,25 +96,33 @@ def write_zip(path: Path, folder: str, files: dict[str, bytes], when: int) -> No
             archive.writestr(info, files[name])
 
 
+def built(folders: list, name: str) -> bytes:
+    """The file of that name from the first folder that holds it."""
+    for folder in folders:
+        if (folder / name).is_file():
+            return (folder / name).read_bytes()
+    sys.exit(f"{name} is in none of {', '.join(map(str, folders))}")
+
+
 def archive(program: str, args, commit: str, when: int, tools: dict) -> Path:
-    exe = (args.bin / f"{program}.exe").read_bytes()
+    exe = built(args.bin, f"{program}.exe")
     bits, triplet = MACHINES[pe_machine(exe)]
     version = product_version(exe)
     folder = f"{program}-{version}-{bits}"
-    capture = (args.bin / f"{CAPTURE}.exe").read_bytes()
+    capture = built(args.bin, f"{CAPTURE}.exe")
     capture_bits, capture_triplet = MACHINES[pe_machine(capture)]
     for each in (triplet, capture_triplet):
         if each not in tools:
             tools[each] = toolchain_packages(each)
     files = {
         f"{program}.exe": exe,
-        f"{program}-dryrun.exe": (args.dryrun / f"{program}-dryrun.exe").read_bytes(),
+        f"{program}-dryrun.exe": built(args.dryrun, f"{program}-dryrun.exe"),
         f"{program}.txt": windows_text(args.source / "docs" / f"{program}.md"),
         # The holder's guide to the dry-run machines; the full format, with the test support,
         # stays in docs/machine-format.md for developers.
         "machine-format.txt": windows_text(args.source / "docs" / "dry-run-machines.md"),
         f"{CAPTURE}.exe": capture,
-        f"{CAPTURE}-dryrun.exe": (args.dryrun / f"{CAPTURE}-dryrun.exe").read_bytes(),
+        f"{CAPTURE}-dryrun.exe": built(args.dryrun, f"{CAPTURE}-dryrun.exe"),
         f"{CAPTURE}.txt": windows_text(args.source / "docs" / f"{CAPTURE}.md"),
     }
     for example in sorted((args.source / "examples").glob("*.json")):
@@ -134,8 +143,10 @@ def archive(program: str, args, commit: str, when: int, tools: dict) -> Path:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    for option in ("--source", "--bin", "--dryrun", "--out"):
+    for option in ("--source", "--out"):
         parser.add_argument(option, type=Path, required=True)
+    for option in ("--bin", "--dryrun"):
+        parser.add_argument(option, type=Path, nargs="+", required=True)
     parser.add_argument("programs", nargs="+")
     args = parser.parse_args()
     commit, when = commit_of(args.source)

@@ -5,7 +5,11 @@
 namespace fwu_wine {
 
 std::filesystem::path windows_binary(std::string_view name) {
-    return std::filesystem::path(FWU_WINDOWS_BIN_DIR) / std::string(name);
+    const auto x64 = std::filesystem::path(FWU_WINDOWS_X64_BIN_DIR) / std::string(name);
+    if (std::filesystem::exists(x64)) {
+        return x64;
+    }
+    return std::filesystem::path(FWU_WINDOWS_X86_BIN_DIR) / std::string(name);
 }
 
 fwu_test::run_result run_under_wine(const std::filesystem::path& exe,

@@ -13,7 +13,7 @@
 
 namespace fwu_wine {
 
-// The Windows build's binary of that name (e.g. "skelder.exe").
+// The Windows builds' binary of that name (e.g. "skelder.exe"), from the tree of its bitness.
 std::filesystem::path windows_binary(std::string_view name);
 
 // Runs the .exe under Wine in a fresh directory; no simulated machine is behind it.
