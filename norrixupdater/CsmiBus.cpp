@@ -235,7 +235,7 @@ int CCsmiBus::CsmiIoctl(BYTE* pBlock, DWORD dwSize, DWORD dwControlCode) {
     pHeader->Timeout = CSMI_TIMEOUT_S;
     pHeader->ControlCode = dwControlCode;
     pHeader->ReturnCode = CSMI_SAS_STATUS_SUCCESS;
-    pHeader->Length = dwSize - sizeof(IOCTL_HEADER);
+    pHeader->Length = dwSize - static_cast<ULONG>(sizeof(IOCTL_HEADER));
 
     DWORD dwBytesReturned = 0;
     if (!::DeviceIoControl(m_hDevice, IOCTL_SCSI_MINIPORT, pBlock, dwSize, pBlock, dwSize,
