@@ -11,8 +11,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <memory>
 #include <new>
-
 #include <string>
 
 namespace skelder {
@@ -286,7 +286,8 @@ int32_t scan_csmi_devices(int32_t verbosity) {
         print_controller_config(controller, name, verbose);
         if (print_driver_info(controller, name, verbose)) {
             ++counts.csmi_controllers;
-            auto* phy_info = new (std::nothrow) CSMI_SAS_PHY_INFO_BUFFER;
+            const std::unique_ptr<CSMI_SAS_PHY_INFO_BUFFER> phy_info(new (std::nothrow)
+                                                                         CSMI_SAS_PHY_INFO_BUFFER);
             if (phy_info == nullptr) {
                 CloseHandle(controller);
                 continue;
@@ -303,7 +304,6 @@ int32_t scan_csmi_devices(int32_t verbosity) {
                     ++counts.csmi_devices;
                 }
             }
-            delete phy_info;
         }
         CloseHandle(controller);
     }
