@@ -73,8 +73,8 @@ bool all_zero(const UCHAR (&fis)[20]) {
 // never count as success. A status part the driver left zero shows nothing of what the drive
 // did: some drivers report success after a controller error, so a download judged by it has
 // failed (an IDENTIFY is judged by the data it brought instead).
-int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
-                         const device_context& context) {
+result_code judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
+                             const device_context& context) {
     if (status.bConnectionStatus != CSMI_SAS_OPEN_ACCEPT) {
         if (context.verbosity != 0) {
             printf("issue_stp_passthru: CMD=0x%x not delivered. bConnectionStatus=%d\n",
@@ -101,8 +101,8 @@ int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
 
 } // namespace
 
-int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, int32_t& phy_index,
-                         const uint8_t (&sas_address)[8]) {
+result_code open_csmi_device(device_context& context, const WCHAR* controller_path,
+                             int32_t& phy_index, const uint8_t (&sas_address)[8]) {
     context.handle =
         CreateFileW(controller_path, GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -157,7 +157,7 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
         return result_request_failed;
     }
     const CSMI_SAS_PHY_ENTITY& chosen = table.Phy[phy_index];
-    int32_t result = result_completed;
+    result_code result = result_completed;
     switch (chosen.Attached.bTargetPortProtocol) {
     case CSMI_SAS_PROTOCOL_SATA:
         if (context.verbosity >= 1) {
@@ -188,7 +188,7 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     return result;
 }
 
-int32_t issue_stp_passthru(device_context& context) {
+result_code issue_stp_passthru(device_context& context) {
     if (context.direction != data_none && context.direction != data_in &&
         context.direction != data_out) {
         return result_invalid_request;
@@ -237,7 +237,7 @@ int32_t issue_stp_passthru(device_context& context) {
                                     buffer.bytes(), size, &returned, nullptr);
     context.last_error = GetLastError();
 
-    int32_t result = result_request_failed;
+    result_code result = result_request_failed;
     if (ok == FALSE || request.IoctlHeader.ReturnCode != CSMI_SAS_STATUS_SUCCESS) {
         printf("%s: CMD=0x%x failed. ioret=%d GetLastErr=0x%x, IoctlHeader->ReturnCode=%d\n",
                "issue_stp_passthru", context.registers.command, ok != FALSE ? 1 : 0,

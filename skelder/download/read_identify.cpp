@@ -42,7 +42,8 @@ void take_identify_data(const unsigned char* data, drive_identity& identity) {
 
 } // namespace
 
-int32_t read_identify(device_context& context, drive_identity& identity, identify_purpose purpose) {
+result_code read_identify(device_context& context, drive_identity& identity,
+                          identify_purpose purpose) {
     unsigned char data[512] = {};
     context.registers.command = 0xEC;
     context.registers.count = 1;
@@ -55,7 +56,7 @@ int32_t read_identify(device_context& context, drive_identity& identity, identif
     if (purpose == identify_purpose::gate) {
         context.cdb_flags |= cdb_flag_check_condition;
     }
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.cdb_flags = cdb_flags; // only this command asks for the registers
     context.data_buffer = nullptr; // the buffer ends with this call
     if (result != result_completed) {
@@ -88,7 +89,7 @@ void read_dm_capabilities(device_context& context, drive_identity& identity) {
     context.direction = data_in;
     context.data_buffer = page;
     context.transfer_length = sizeof(page);
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.data_buffer = nullptr;
     if (result != result_completed) {
         return;
