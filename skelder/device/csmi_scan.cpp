@@ -1,5 +1,6 @@
 #include "device/csmi_scan.h"
 
+#include "device/controller_name.h"
 #include "device/csmi_dump.h"
 #include "device/csmi_request.h"
 #include "device/csmi_transport.h"
@@ -9,7 +10,6 @@
 
 #include <stdio.h>
 #include <string.h>
-#include <wchar.h>
 
 #include <memory>
 #include <new>
@@ -19,8 +19,6 @@ namespace skelder {
 
 namespace {
 
-// The controllers' names: this prefix, the number and ':'.
-const WCHAR* const controller_prefix = L"\\\\.\\SCSI";
 constexpr int32_t controllers_tried = 15;
 constexpr const char* asterisks = "***********************************************";
 constexpr const char* equals_signs = "===============================================";
@@ -28,18 +26,6 @@ constexpr const char* equals_signs = "==========================================
 void end_line() {
     printf("\n");
     fflush(stdout);
-}
-
-// The prefix, the number in decimal (0 to 14) and ':'.
-void controller_name(WCHAR (&name)[32], int32_t number) {
-    size_t length = wcslen(controller_prefix);
-    wmemcpy(name, controller_prefix, length);
-    if (number >= 10) {
-        name[length++] = static_cast<WCHAR>(L'0' + number / 10);
-    }
-    name[length++] = static_cast<WCHAR>(L'0' + number % 10);
-    name[length++] = L':';
-    name[length] = L'\0';
 }
 
 struct scan_counts {
@@ -229,8 +215,8 @@ bool scan_phy(device_context& scan, int32_t controller, int32_t p, const CSMI_SA
         printf("\tATA Security State: %s", security_state_name(security_word));
         end_line();
     }
-    printf("%ls%d:%d # %s,%s,%s", controller_prefix, static_cast<int>(controller),
-           static_cast<int>(p), serial.c_str(), model.c_str(), firmware.c_str());
+    printf("%ls%d # %s,%s,%s", controller_name(controller).c_str(), static_cast<int>(p),
+           serial.c_str(), model.c_str(), firmware.c_str());
     end_line();
     printf("SAS Address (Attached): ");
     for (UCHAR byte : entry.Attached.bSASAddress) {
@@ -268,8 +254,8 @@ int32_t scan_csmi_devices(int32_t verbosity) {
 
     printf("\tScanning for CSMI Devices\n\n");
     for (int32_t number = 0; number < controllers_tried; ++number) {
-        WCHAR name[32];
-        controller_name(name, number);
+        const std::wstring controller_path = controller_name(number);
+        const WCHAR* const name = controller_path.c_str();
         const HANDLE controller =
             CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, 0, nullptr);
