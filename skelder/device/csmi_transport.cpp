@@ -102,7 +102,7 @@ result_code judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
 } // namespace
 
 result_code open_csmi_device(device_context& context, const WCHAR* controller_path,
-                             int32_t& phy_index, const uint8_t (&sas_address)[8]) {
+                             int32_t& phy_index, const uint8_t (&sas_address)[8], bool l_flag) {
     context.handle =
         CreateFileW(controller_path, GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -123,7 +123,7 @@ result_code open_csmi_device(device_context& context, const WCHAR* controller_pa
     // "/l" with an address: the address is used as it is; the table is not consulted. The phy
     // form gives no address to use, so there the phy number chooses the target as without
     // "/l" (an address of zeros would reach whichever drive reports that address).
-    if (context.l_flag != 0 && phy_index < 0) {
+    if (l_flag && phy_index < 0) {
         memset(&context.phy_entity, 0, sizeof context.phy_entity);
         memcpy(context.phy_entity.Identify.bSASAddress, sas_address, 8);
         memcpy(context.phy_entity.Attached.bSASAddress, sas_address, 8);

@@ -7,10 +7,10 @@
 namespace skelder {
 
 // Opens the controller and chooses the phy that leads to the drive: by phy_index, or by
-// sas_address when phy_index is negative (then set to the phy found). Returns 1 when the
-// record is ready for STP pass-through, else 0.
+// sas_address when phy_index is negative (then set to the phy found; with l_flag the address
+// is used as given). Returns 1 when the record is ready for STP pass-through, else 0.
 result_code open_csmi_device(device_context& context, const WCHAR* controller_path,
-                             int32_t& phy_index, const uint8_t (&sas_address)[8]);
+                             int32_t& phy_index, const uint8_t (&sas_address)[8], bool l_flag);
 
 // Carries the record's ATA command as a register FIS through CSMI STP pass-through.
 // Returns 1 completed, 0 when the call or the driver failed or the command never reached

@@ -130,7 +130,7 @@ command_line_result parse_target(const WCHAR* argument, device_context& context,
         return {command_line_outcome::help, command_line_error::none, nullptr, nullptr};
     }
     if (matches(argument, L"--scan")) {
-        context.route_flags = flag_scan;
+        settings.options.scan = true;
         return go_on;
     }
     if (matches(argument, L"/C:")) {
@@ -170,7 +170,7 @@ command_line_result parse_options(int count, WCHAR* const* arguments, device_con
             if (!copy_path(request.file_name, argument + 3, wcslen(argument + 3))) {
                 return failure(command_line_error::file_name_too_long, argument);
             }
-            context.route_flags |= flag_file_given;
+            settings.options.download = true;
         } else if (matches(argument, L"/s")) {
             request.subcommand = dm_segmented_immediate;
         } else if (matches(argument, L"/g")) {
@@ -188,7 +188,7 @@ command_line_result parse_options(int count, WCHAR* const* arguments, device_con
         } else if (matches(argument, L"/v")) {
             context.verbosity = 1;
         } else if (matches(argument, L"/i")) {
-            context.route_flags |= flag_show_info;
+            settings.options.show_info = true;
         } else if (matches(argument, L"/r")) {
             const command_line_result taken =
                 take_number(count, arguments, index, settings.retry_count);
@@ -198,15 +198,14 @@ command_line_result parse_options(int count, WCHAR* const* arguments, device_con
         } else if (matches(argument, L"/e")) {
             request.subcommand = dm_segmented_deferred;
         } else if (matches(argument, L"/a")) {
-            context.route_flags |= flag_activate;
+            settings.options.activate = true;
         } else if (matches(argument, L"/l")) {
-            context.l_flag = 1;
+            settings.options.l_flag = true;
         } else {
             return failure(command_line_error::unrecognised_option, argument);
         }
     }
-    return {(context.route_flags & flag_scan) != 0 ? command_line_outcome::scan
-                                                   : command_line_outcome::run,
+    return {settings.options.scan ? command_line_outcome::scan : command_line_outcome::run,
             command_line_error::none, nullptr, nullptr};
 }
 
