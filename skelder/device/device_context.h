@@ -57,13 +57,16 @@ struct device_context {
     uint32_t direction;
     void* data_buffer;
     uint32_t transfer_length;
-    uint32_t timeout_seconds; // 0: 5 seconds on every route
+    uint32_t timeout_seconds; // 0: 5 seconds on every route; carried over like the registers
     int32_t verbosity;
     uint64_t route_flags;
     uint32_t last_error;
     uint32_t addressing;
     uint32_t protocol;
-    ata_registers registers; // nothing clears these between commands
+    // Never cleared between commands: each writer sets what its command needs, and the other
+    // registers go out as the previous command left them ("carried over" at each writer).
+    // Nothing writes the _ext bytes, so they stay zero.
+    ata_registers registers;
     uint32_t cdb_flags;
     CSMI_SAS_PHY_ENTITY phy_entity; // the phy the CSMI route reaches the drive through
 };

@@ -6,6 +6,7 @@ namespace skelder {
 
 result_code send_signature_identify(device_context& context) {
     unsigned char reply[512] = {};
+    // Carried over from the previous command: the device register and the timeout.
     context.data_buffer = reply;
     context.transfer_length = sizeof(reply);
     context.direction = data_in;

@@ -161,6 +161,8 @@ result_code download_firmware(device_context& context, download_request request,
     context.timeout_seconds = download_timeout_seconds;
     context.protocol = activate ? protocol_non_data : protocol_pio;
     context.addressing = addressing_28bit;
+    // Every register of a 28-bit command is set here; the timeout set here stays for the
+    // commands after the download, which rely on it (carried over).
     context.registers.device = device_lba_mode;
     context.registers.command = download_microcode;
     context.registers.features = request.subcommand;

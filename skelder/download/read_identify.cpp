@@ -45,6 +45,9 @@ void take_identify_data(const unsigned char* data, drive_identity& identity) {
 result_code read_identify(device_context& context, drive_identity& identity,
                           identify_purpose purpose) {
     unsigned char data[512] = {};
+    // Carried over from the previous command: features, LBA, device and the timeout. The
+    // IDENTIFY after a download goes out with that download's subcommand, block count,
+    // offset, LBA mode bit and timeout, and must keep doing so: they are not cleared here.
     context.registers.command = 0xEC;
     context.registers.count = 1;
     context.addressing = addressing_28bit;
@@ -80,6 +83,7 @@ result_code read_identify(device_context& context, drive_identity& identity,
 
 void read_dm_capabilities(device_context& context, drive_identity& identity) {
     unsigned char page[512] = {};
+    // Carried over from the IDENTIFY before it: features, LBA high, device and the timeout.
     context.registers.command = 0x2F; // READ LOG EXT
     context.registers.count = 1;
     context.registers.lba_low = 0x30; // IDENTIFY DEVICE data log
