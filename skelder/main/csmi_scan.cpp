@@ -1,4 +1,4 @@
-#include "device/csmi_scan.h"
+#include "main/csmi_scan.h"
 
 #include "device/controller_name.h"
 #include "device/csmi_dump.h"
