@@ -8,7 +8,7 @@
 
 namespace skelder {
 
-// The values are fixed: the run maps them to exit codes, and a caller may compare with 1.
+// The values are fixed: the run maps them to exit codes.
 enum result_code : int32_t {
     result_invalid_request = -1, // CSMI route: bad direction or no memory
     result_request_failed = 0,   // request did not complete

@@ -5,6 +5,7 @@
 #include "device/csmi_request.h"
 #include "device/csmi_transport.h"
 #include "device/device_context.h"
+#include "device/result_codes.h"
 #include "download/ata_string.h"
 #include "download/security.h"
 
@@ -189,7 +190,7 @@ bool scan_phy(device_context& scan, int32_t controller, int32_t p, const CSMI_SA
     }
 
     auto* data = static_cast<unsigned char*>(scan.data_buffer);
-    if (issue_stp_passthru(scan) != 1) {
+    if (issue_stp_passthru(scan) != result_completed) {
         if (verbose) {
             printf("\tCSMI:%d:%d STP command FAILED with GetLastError %d to Phy[%d] Port[%d]\n\n",
                    static_cast<int>(controller), static_cast<int>(p),
