@@ -72,9 +72,6 @@ function(fwu_program target)
       target_sources(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${target}.rc)
     endif()
   else()
-    # The stand-in notes where fread puts file data (winapi/src/fread_notes.cpp), and writes
-    # wide console text as the Windows runtime does (winapi/src/crt_wide_output.cpp).
-    target_link_options(${target} PRIVATE "LINKER:--wrap=fread" "LINKER:--wrap=vwprintf")
     if(P_BITS EQUAL 32)
       target_compile_options(${target} PRIVATE -m32)
       target_link_options(${target} PRIVATE -m32)
