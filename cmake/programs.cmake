@@ -62,8 +62,9 @@ function(fwu_program target)
     set_target_properties(${target} PROPERTIES FWU_VERSION ${P_VERSION})
   endif()
   fwu_warnings(${target})
-  # CSMI is platform material like <ntddscsi.h>: every program may include <csmi.h>.
-  target_link_libraries(${target} PRIVATE csmi_headers)
+  # CSMI and ATA facts are platform material like <ntddscsi.h>: every program may include
+  # <csmi.h> and <ata.h>.
+  target_link_libraries(${target} PRIVATE csmi_headers ata_headers)
   if(WIN32)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
     target_link_options(${target} PRIVATE -static)

@@ -5,6 +5,7 @@
 #include "device/csmi_request.h"
 #include "device/result_codes.h"
 
+#include <ata.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -22,12 +23,12 @@ constexpr uint32_t ssp_request_size =
     offsetof(CSMI_SAS_SSP_PASSTHRU_BUFFER, bDataBuffer) + ssp_inquiry_length + 4;
 static_assert(ssp_request_size == 468);
 
-constexpr UCHAR fis_register_h2d = 0x27;
-constexpr UCHAR fis_command_bit = 0x80;
-constexpr UCHAR ata_download_microcode = 0x92;
-constexpr UCHAR ata_status_err = 0x01;
-constexpr UCHAR ata_status_df = 0x20;
-constexpr UCHAR ata_status_bsy = 0x80;
+constexpr UCHAR fis_register_h2d = FIS_TYPE_REG_H2D;
+constexpr UCHAR fis_command_bit = FIS_H2D_COMMAND_BIT;
+constexpr UCHAR ata_download_microcode = ATA_DOWNLOAD_MICROCODE;
+constexpr UCHAR ata_status_err = ATA_STATUS_ERR;
+constexpr UCHAR ata_status_df = ATA_STATUS_DF;
+constexpr UCHAR ata_status_bsy = ATA_STATUS_BSY;
 
 bool attached_and_identified(const CSMI_SAS_PHY_ENTITY& entry) {
     return entry.Identify.bDeviceType != 0 && entry.Attached.bDeviceType != 0;
@@ -41,20 +42,20 @@ bool serves_drives(UCHAR protocol) {
 // The register Host-to-Device FIS of the record's command. The upper bytes are copied
 // whatever the addressing; 28-bit commands keep them zero.
 void build_command_fis(UCHAR (&fis)[20], const ata_registers& r) {
-    fis[0] = fis_register_h2d;
-    fis[1] = fis_command_bit;
-    fis[2] = r.command;
-    fis[3] = r.features;
-    fis[4] = r.lba_low;
-    fis[5] = r.lba_mid;
-    fis[6] = r.lba_high;
-    fis[7] = r.device;
-    fis[8] = r.lba_low_ext;
-    fis[9] = r.lba_mid_ext;
-    fis[10] = r.lba_high_ext;
-    fis[11] = r.features_ext;
-    fis[12] = r.count;
-    fis[13] = r.count_ext;
+    fis[FIS_H2D_TYPE] = fis_register_h2d;
+    fis[FIS_H2D_FLAGS] = fis_command_bit;
+    fis[FIS_H2D_COMMAND] = r.command;
+    fis[FIS_H2D_FEATURES] = r.features;
+    fis[FIS_H2D_LBA_LOW] = r.lba_low;
+    fis[FIS_H2D_LBA_MID] = r.lba_mid;
+    fis[FIS_H2D_LBA_HIGH] = r.lba_high;
+    fis[FIS_H2D_DEVICE] = r.device;
+    fis[FIS_H2D_LBA_LOW_EXP] = r.lba_low_ext;
+    fis[FIS_H2D_LBA_MID_EXP] = r.lba_mid_ext;
+    fis[FIS_H2D_LBA_HIGH_EXP] = r.lba_high_ext;
+    fis[FIS_H2D_FEATURES_EXP] = r.features_ext;
+    fis[FIS_H2D_COUNT] = r.count;
+    fis[FIS_H2D_COUNT_EXP] = r.count_ext;
 }
 
 bool all_zero(const UCHAR (&fis)[20]) {
@@ -89,7 +90,7 @@ result_code judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
         return result_device_error;
     }
     const UCHAR* fis = status.bStatusFIS;
-    if ((fis[2] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
+    if ((fis[FIS_D2H_STATUS] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
         if (context.verbosity != 0) {
             printf("issue_stp_passthru: CMD=0x%x device error. Status=0x%02x Error=0x%02x\n",
                    context.registers.command, fis[2], fis[3]);

@@ -5,6 +5,7 @@
 #include "device/sat_sense.h"
 #include "device/scsi_request.h"
 
+#include <ata.h>
 #include <stdio.h>
 
 namespace skelder {
@@ -14,7 +15,7 @@ namespace {
 constexpr UCHAR scsi_status_good = 0x00;
 constexpr UCHAR scsi_status_check_condition = 0x02;
 // ERR, DF and BSY: the drive did not complete the command.
-constexpr UCHAR ata_status_failed_bits = 0x01 | 0x20 | 0x80;
+constexpr UCHAR ata_status_failed_bits = ATA_STATUS_ERR | ATA_STATUS_DF | ATA_STATUS_BSY;
 
 // The SAT layer refused CK_COND itself: the command never reached the drive. Never returned
 // beyond this file, so it takes a value no caller sees.

@@ -2,6 +2,8 @@
 
 #include "device/issue_command.h"
 
+#include <ata.h>
+
 namespace skelder {
 
 result_code send_signature_identify(device_context& context) {
@@ -12,7 +14,7 @@ result_code send_signature_identify(device_context& context) {
     context.direction = data_in;
     context.addressing = addressing_28bit;
     context.protocol = protocol_pio;
-    context.registers.command = 0xEC;
+    context.registers.command = ATA_IDENTIFY_DEVICE;
     context.registers.features = 0x0B;
     context.registers.count = 1;
     context.registers.lba_low = 0xDB;

@@ -6,6 +6,7 @@
 #include "download/image_file.h"
 #include "download/progress.h"
 
+#include <ata.h>
 #include <new>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,8 +16,8 @@ namespace skelder {
 
 namespace {
 
-constexpr uint8_t download_microcode = 0x92;
-constexpr uint8_t device_lba_mode = 0x40;
+constexpr uint8_t download_microcode = ATA_DOWNLOAD_MICROCODE;
+constexpr uint8_t device_lba_mode = ATA_DEVICE_LBA;
 // Activating commands (0x07, the last 0x03 segment, 0x0F) may take a slow drive many seconds;
 // a request that outlives its limit is failed by the port driver, which resets the drive in
 // the middle of writing microcode. Windows' own firmware path gives activation 30 s.

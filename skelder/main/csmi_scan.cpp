@@ -9,6 +9,7 @@
 #include "download/ata_string.h"
 #include "download/security.h"
 
+#include <ata.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -243,7 +244,7 @@ int32_t scan_csmi_devices(int32_t verbosity) {
     // The IDENTIFY DEVICE every drive is asked for.
     device_context scan;
     memset(&scan, 0, sizeof scan);
-    scan.registers.command = 0xEC;
+    scan.registers.command = ATA_IDENTIFY_DEVICE;
     scan.registers.count = 1;
     scan.addressing = addressing_28bit;
     scan.protocol = protocol_pio;
