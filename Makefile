@@ -91,7 +91,7 @@ lint: host
 	JOBS=$(JOBS) ./scripts/static-analysis.sh build/host
 
 format:
-	find winapi winsim csmi appframe skelder marlisk norrixupdater capturemachine tests bench \
+	find winapi winsim csmi ata appframe skelder marlisk norrixupdater capturemachine tests bench \
 	  \( -name "*.h" -o -name "*.cpp" \) -print 2>/dev/null | xargs -r clang-format -i
 
 clean:

@@ -2,6 +2,8 @@
 
 #include "identify_data.h"
 
+#include <ata.h>
+
 #include <cstdio>
 #include <cwctype>
 #include <map>
@@ -89,12 +91,12 @@ void replace_wwn(identify_words& words, unsigned number) {
 void anonymise_drive(drive_record& drive, placeholders& names) {
     auto& words = drive.identify;
     const bool checksum = checksum_valid(words);
-    const auto serial = ata_text(words, 10, 10);
+    const auto serial = ata_text(words, ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS);
     const auto number = names.number_of(serial);
-    set_ata_text(words, 10, 10, names.replace(serial));
+    set_ata_text(words, ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS, names.replace(serial));
     replace_wwn(words, number);
     if (checksum) {
-        words[255] = checksum_word(words);
+        words[ATA_ID_INTEGRITY] = checksum_word(words);
     }
     if (drive.scsi_serial) {
         drive.scsi_serial = names.replace(*drive.scsi_serial);

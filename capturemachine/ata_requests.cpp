@@ -22,13 +22,15 @@ constexpr std::uint8_t illegal_request = 0x05;
 // BYTE_BLOCK, T_LENGTH in COUNT, as a strict SAT layer wants it to agree with the data phase.
 void ata_passthrough_cdb(const ata_query& query, bool check_condition, UCHAR (&cdb)[16]) {
     std::memset(cdb, 0, sizeof cdb);
-    cdb[0] = 0x85;
-    cdb[1] = static_cast<UCHAR>(4 << 1 | (query.extended ? 1 : 0)); // PIO data-in
-    cdb[2] = static_cast<UCHAR>(0x0E | (check_condition ? 0x20 : 0));
-    cdb[6] = 1; // count
-    cdb[8] = query.lba_low;
-    cdb[10] = query.lba_mid;
-    cdb[14] = query.command;
+    cdb[SAT16_OPERATION_CODE] = SAT_ATA_PASS_THROUGH_16;
+    cdb[SAT16_PROTOCOL] = static_cast<UCHAR>(SAT_PROTOCOL_PIO_DATA_IN << SAT_PROTOCOL_SHIFT |
+                                             (query.extended ? SAT_EXTEND : 0));
+    cdb[SAT16_FLAGS] = static_cast<UCHAR>(SAT_T_DIR_IN | SAT_BYT_BLOK | SAT_T_LENGTH_COUNT |
+                                          (check_condition ? SAT_CK_COND : 0));
+    cdb[SAT16_COUNT] = 1;
+    cdb[SAT16_LBA_LOW] = query.lba_low;
+    cdb[SAT16_LBA_MID] = query.lba_mid;
+    cdb[SAT16_COMMAND] = query.command;
 }
 
 template <typename Header> void scsi_header(Header& header, const scsi_address_record& address) {
@@ -138,7 +140,8 @@ void ata_header(Header& header, const scsi_address_record& address, const ata_qu
 route_reply judge_ata(const UCHAR (&task_file)[8], ULONG transferred) {
     route_reply reply;
     reply.transferred = transferred;
-    reply.result = (task_file[6] & 0x01) != 0 ? outcome::device_error : outcome::completed;
+    reply.result =
+        (task_file[6] & ATA_STATUS_ERR) != 0 ? outcome::device_error : outcome::completed;
     return reply;
 }
 

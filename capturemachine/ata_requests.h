@@ -6,6 +6,7 @@
 #include "machine_record.h"
 
 #include <windows.h>
+#include <ata.h>
 
 #include <cstdint>
 #include <vector>
@@ -34,9 +35,10 @@ struct ata_query {
     std::uint8_t lba_mid = 0;
     bool extended = false;
 };
-inline constexpr ata_query identify_device{0xEC, 0, 0, false};
-// READ LOG EXT of the IDENTIFY DEVICE data log (30h), page 3: supported capabilities.
-inline constexpr ata_query read_capabilities_page{0x2F, 0x30, 3, true};
+inline constexpr ata_query identify_device{ATA_IDENTIFY_DEVICE, 0, 0, false};
+// READ LOG EXT of the IDENTIFY DEVICE data log, page 3: supported capabilities.
+inline constexpr ata_query read_capabilities_page{ATA_READ_LOG_EXT, ATA_LOG_IDENTIFY_DEVICE,
+                                                  ATA_LOG_PAGE_CAPABILITIES, true};
 
 enum class outcome {
     completed,      // the drive executed it (data in the buffer, unless none came)

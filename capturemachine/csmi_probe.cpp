@@ -4,6 +4,7 @@
 #include "identify_data.h"
 
 #include <windows.h>
+#include <ata.h>
 #include <csmi.h>
 
 #include <algorithm>
@@ -127,13 +128,13 @@ void read_config(open_controller& target) {
 // A register Host-to-Device FIS of a PIO data-in command of one block.
 void command_fis(const ata_query& query, UCHAR (&fis)[20]) {
     std::memset(fis, 0, sizeof fis);
-    fis[0] = 0x27;
-    fis[1] = 0x80; // command
-    fis[2] = query.command;
-    fis[4] = query.lba_low;
-    fis[5] = query.lba_mid;
-    fis[7] = query.extended ? 0x40 : 0;
-    fis[12] = 1; // count
+    fis[FIS_H2D_TYPE] = FIS_TYPE_REG_H2D;
+    fis[FIS_H2D_FLAGS] = FIS_H2D_COMMAND_BIT;
+    fis[FIS_H2D_COMMAND] = query.command;
+    fis[FIS_H2D_LBA_LOW] = query.lba_low;
+    fis[FIS_H2D_LBA_MID] = query.lba_mid;
+    fis[FIS_H2D_DEVICE] = query.extended ? ATA_DEVICE_LBA : 0;
+    fis[FIS_H2D_COUNT] = 1;
 }
 
 enum class stp_outcome { data, no_data, device_error, failed };
@@ -167,10 +168,10 @@ stp_outcome send_stp(open_controller& target, const phy_record& phy, const ata_q
         return stp_outcome::failed;
     }
     std::memcpy(data, reply.buffer.data() + data_at, sizeof data);
-    if (status.bStatusFIS[0] == 0) {
+    if (status.bStatusFIS[FIS_D2H_TYPE] == 0) {
         // Some drivers leave the status part zero: only the data tells the outcome.
         target.record.returns_status_fis = false;
-    } else if ((status.bStatusFIS[2] & 0x01) != 0) {
+    } else if ((status.bStatusFIS[FIS_D2H_STATUS] & ATA_STATUS_ERR) != 0) {
         return stp_outcome::device_error;
     }
     return any_data(data, sizeof data) ? stp_outcome::data : stp_outcome::no_data;

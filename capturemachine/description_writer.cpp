@@ -5,6 +5,8 @@
 #include "json_text.h"
 #include "microcode_support.h"
 
+#include <ata.h>
+
 namespace capture {
 namespace {
 
@@ -98,7 +100,10 @@ json_value identify_object(const identify_words& words) {
         const char* key;
         int first, count;
     };
-    const text_field texts[] = {{"model", 27, 20}, {"serial", 10, 10}, {"firmware", 23, 4}};
+    const text_field texts[] = {
+        {"model", ATA_ID_MODEL_NUMBER, ATA_ID_MODEL_NUMBER_WORDS},
+        {"serial", ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS},
+        {"firmware", ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS}};
     auto identify = json_value::object();
     std::array<bool, 256> as_text{};
     for (const auto& field : texts) {
@@ -113,7 +118,7 @@ json_value identify_object(const identify_words& words) {
     }
     // Word 255: a valid checksum is left to the machine, which computes it.
     const bool checksum = checksum_valid(words);
-    as_text[255] = checksum;
+    as_text[ATA_ID_INTEGRITY] = checksum;
     auto listed = json_value::object();
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (!as_text[i]) {

@@ -1,5 +1,7 @@
 #include "identify_data.h"
 
+#include <ata.h>
+
 namespace capture {
 
 identify_words words_of(const std::uint8_t (&data)[512]) {
@@ -40,15 +42,16 @@ void set_ata_text(identify_words& words, int first_word, int word_count, const s
 }
 
 std::uint16_t checksum_word(const identify_words& words) {
-    std::uint8_t sum = 0xA5;
-    for (std::size_t i = 0; i < 255; ++i) {
+    std::uint8_t sum = ATA_ID_INTEGRITY_SIGNATURE;
+    for (std::size_t i = 0; i < ATA_ID_INTEGRITY; ++i) {
         sum = static_cast<std::uint8_t>(sum + (words[i] & 0xFF) + (words[i] >> 8));
     }
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(-sum) << 8 | 0xA5);
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(-sum) << 8 |
+                                      ATA_ID_INTEGRITY_SIGNATURE);
 }
 
 bool checksum_valid(const identify_words& words) {
-    return words[255] == checksum_word(words);
+    return words[ATA_ID_INTEGRITY] == checksum_word(words);
 }
 
 std::uint64_t log_qword(const log_page& page, int index) {

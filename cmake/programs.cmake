@@ -1,6 +1,6 @@
 # How a program is made in each build: the one place that knows a program's sources and what
 # they need.
-#   fwu_program(<target> BITS <32|64> [VERSION <a.b.c[.d]>] [APPFRAME] ENTRY <main file>
+#   fwu_program(<target> BITS <32|64> [VERSION <a.b.c[.d]>] [APPFRAME] [WINDOWED] ENTRY <main file>
 #               SOURCES <file>... [WINDOWS_LIBRARIES <lib>...] [WINDOWS_LINK_OPTIONS <option>...])
 # The program's code less its entry point is its core, a static library with the program's
 # usage requirements: <target>_core at the program's bitness. The program is its entry plus
@@ -13,7 +13,7 @@
 # Windows build: static, with its resource file <target>.rc; the target exists only in the
 # tree of its bitness (see FWU_WINDOWS_BITS). Host build: compiled at the program's Windows
 # bitness and linked with the stand-in for the Windows interfaces. APPFRAME: built on the
-# application framework. VERSION is the one place a program's version is written: see
+# application framework; WINDOWED: its entry is wWinMain. VERSION is the one place a program's version is written: see
 # fwu_program_version.
 if(WIN32)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -73,8 +73,9 @@ function(fwu_program_core name bits sources)
   if(C_VERSION_LIBRARY)
     target_link_libraries(${name} PUBLIC ${C_VERSION_LIBRARY})
   endif()
-  # CSMI is platform material like <ntddscsi.h>: every program may include <csmi.h>.
-  target_link_libraries(${name} PUBLIC csmi_headers)
+  # CSMI and ATA facts are platform material like <ntddscsi.h>: every program may include
+  # <csmi.h> and <ata.h>.
+  target_link_libraries(${name} PUBLIC csmi_headers ata_headers)
   if(C_APPFRAME)
     target_link_libraries(${name} PUBLIC appframe${bits})
   endif()
@@ -106,7 +107,7 @@ function(fwu_program_executable target entry resources wholes libraries)
 endfunction()
 
 function(fwu_program target)
-  cmake_parse_arguments(P "APPFRAME" "BITS;VERSION;ENTRY"
+  cmake_parse_arguments(P "APPFRAME;WINDOWED" "BITS;VERSION;ENTRY"
                         "SOURCES;WINDOWS_LIBRARIES;WINDOWS_LINK_OPTIONS" ${ARGN})
   if(NOT P_ENTRY OR NOT P_SOURCES)
     message(FATAL_ERROR "fwu_program(${target}): ENTRY and SOURCES are required")
@@ -120,6 +121,10 @@ function(fwu_program target)
   if(P_APPFRAME)
     list(APPEND core_options APPFRAME)
     list(APPEND libraries appframe${P_BITS})
+  endif()
+  if(P_WINDOWED)
+    # The program's entry is wWinMain (appframe_windowed starts it on the host).
+    list(APPEND libraries appframe_windowed${P_BITS})
   endif()
   if(WIN32)
     list(APPEND libraries ${P_WINDOWS_LIBRARIES})
@@ -138,9 +143,6 @@ function(fwu_program target)
     set_target_properties(${target} PROPERTIES FWU_VERSION ${P_VERSION})
   endif()
   if(NOT WIN32)
-    # The stand-in notes where fread puts file data (winapi/src/fread_notes.cpp), and writes
-    # wide console text as the Windows runtime does (winapi/src/crt_wide_output.cpp).
-    target_link_options(${target}_core INTERFACE "LINKER:--wrap=fread" "LINKER:--wrap=vwprintf")
     if(P_BITS EQUAL 32)
       fwu_i386_program(${target})
     endif()

@@ -3,9 +3,9 @@
 #include "CustomCommandLineInfo.h"
 
 #include <appframe/WinApp.h>
+#include <winapi_host/command_line.h>
 
 #include "fuzz_environment.h"
-#include "scripted_command_line.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::prepare_environment();
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             line += ch;
         }
     }
-    fuzz::set_command_line(line);
+    winapi_host::set_process_command_line(line);
     CWinApp app;
     CCustomCommandLineInfo info;
     app.ParseCommandLine(info);

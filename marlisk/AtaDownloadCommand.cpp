@@ -10,7 +10,7 @@ void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWOR
     ata.TimeOutValue = kCommandTimeoutSeconds;
     // The drive only reads the block; the interface wants a writable pointer.
     ata.DataBuffer = const_cast<BYTE*>(pBlock);
-    ata.CurrentTaskFile[0] = DOWNLOAD_OFFSETS_SAVE;
+    ata.CurrentTaskFile[0] = ATA_DM_OFFSETS_DEFERRED;
     ata.CurrentTaskFile[1] = 0x01; // block count, low byte
     ata.CurrentTaskFile[2] = 0x00; // block count, high byte
     ata.CurrentTaskFile[3] = static_cast<BYTE>(dwBlockOffset & 0xFF);

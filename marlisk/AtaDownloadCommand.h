@@ -5,12 +5,11 @@
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
+#include <ata.h>
 
-constexpr BYTE ATA_DOWNLOAD_MICROCODE = 0x92;
-constexpr BYTE DOWNLOAD_OFFSETS_SAVE = 0x0E;
 constexpr ULONG kCommandTimeoutSeconds = 60;
 // ERR, DF and BSY in a returned status: the drive did not complete the command.
-constexpr BYTE ATA_STATUS_FAILED_BITS = 0x01 | 0x20 | 0x80;
+constexpr BYTE ATA_STATUS_FAILED_BITS = ATA_STATUS_ERR | ATA_STATUS_DF | ATA_STATUS_BSY;
 
 void FillAtaDownloadBlock(ATA_PASS_THROUGH_DIRECT& ata, const BYTE* pBlock, DWORD dwBlockOffset);
 

@@ -4,6 +4,7 @@
 #include "ImageBuffer.h"
 
 #include <ntddscsi.h>
+#include <ata.h>
 
 #include <cstring>
 #include <cwchar>
@@ -85,10 +86,10 @@ void FillRaidConfigRequest(CGlobalBlock& block) {
 void FillStpIdentify(CGlobalBlock& block, BYTE bPort, ULONGLONG ullSasAddress) {
     block.Zero();
     BYTE fis[20] = {};
-    fis[0] = 0x27; // register FIS, host to device
-    fis[1] = 0x80; // command
-    fis[2] = 0xEC; // IDENTIFY DEVICE
-    fis[7] = 0xA0;
+    fis[FIS_H2D_TYPE] = FIS_TYPE_REG_H2D;
+    fis[FIS_H2D_FLAGS] = FIS_H2D_COMMAND_BIT;
+    fis[FIS_H2D_COMMAND] = ATA_IDENTIFY_DEVICE;
+    fis[FIS_H2D_DEVICE] = ATA_DEVICE_OBSOLETE;
     FillStp(block, bPort, ullSasAddress, fis, CSMI_SAS_STP_READ | CSMI_SAS_STP_PIO, 512);
 }
 
@@ -96,15 +97,17 @@ void FillStpDownloadBlock(CGlobalBlock& block, BYTE bPort, ULONGLONG ullSasAddre
                           const BYTE* pBlock, DWORD dwBlockOffset) {
     block.Zero();
     BYTE fis[20] = {};
-    fis[0] = 0x27;
-    fis[1] = 0x80;
-    fis[2] = ATA_DOWNLOAD_MICROCODE;
-    fis[3] = DOWNLOAD_OFFSETS_SAVE;
-    fis[4] = 0x00;                                           // block count, high byte
-    fis[5] = static_cast<BYTE>(dwBlockOffset & 0xFF);        // block offset, low byte
-    fis[6] = static_cast<BYTE>((dwBlockOffset >> 8) & 0xFF); // block offset, high byte
-    fis[7] = 0x00;
-    fis[12] = 0x01; // block count, low byte
+    fis[FIS_H2D_TYPE] = FIS_TYPE_REG_H2D;
+    fis[FIS_H2D_FLAGS] = FIS_H2D_COMMAND_BIT;
+    fis[FIS_H2D_COMMAND] = ATA_DOWNLOAD_MICROCODE;
+    fis[FIS_H2D_FEATURES] = ATA_DM_OFFSETS_DEFERRED;
+    // One block: the count in COUNT (low byte) and LBA low (high byte), the block offset in
+    // LBA mid (low byte) and LBA high (high byte).
+    fis[FIS_H2D_COUNT] = 0x01;
+    fis[FIS_H2D_LBA_LOW] = 0x00;
+    fis[FIS_H2D_LBA_MID] = static_cast<BYTE>(dwBlockOffset & 0xFF);
+    fis[FIS_H2D_LBA_HIGH] = static_cast<BYTE>((dwBlockOffset >> 8) & 0xFF);
+    fis[FIS_H2D_DEVICE] = 0x00;
     FillStp(block, bPort, ullSasAddress, fis, CSMI_SAS_STP_WRITE | CSMI_SAS_STP_PIO, kBlockSize);
     std::memcpy(block.Data() + kStpDataOffset, pBlock, kBlockSize);
 }
@@ -127,7 +130,7 @@ ULONG CsmiReturnCode(const CGlobalBlock& block) {
 }
 
 BYTE StpDriveStatus(const CGlobalBlock& block) {
-    return block.Data()[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + 2];
+    return block.Data()[offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, Status.bStatusFIS) + FIS_D2H_STATUS];
 }
 
 bool StpStatusFisIsZero(const CGlobalBlock& block) {

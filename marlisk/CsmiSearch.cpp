@@ -5,6 +5,8 @@
 #include "CsmiRequests.h"
 #include "DriveDiscovery.h"
 
+#include <ata.h>
+
 #include <cstring>
 
 namespace {
@@ -82,10 +84,12 @@ int CDravHDDUpdateApp::SearchDeviceCsmi(char* pszFwRevision, char* pszModel, int
             return 0;
         }
         const BYTE* pIdentify = stp.Data() + kStpDataOffset;
-        CopyIdentifyBytes(pIdentify, 10, 10, pszSerialNo);
-        CopyIdentifyBytes(pIdentify, 23, 4, pszFwRevision);
-        CopyIdentifyBytes(pIdentify, 27, 20, pszModel);
-        wSecurity = static_cast<WORD>(pIdentify[257] * 256 + pIdentify[256]);
+        CopyIdentifyBytes(pIdentify, ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS, pszSerialNo);
+        CopyIdentifyBytes(pIdentify, ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS,
+                          pszFwRevision);
+        CopyIdentifyBytes(pIdentify, ATA_ID_MODEL_NUMBER, ATA_ID_MODEL_NUMBER_WORDS, pszModel);
+        wSecurity = static_cast<WORD>(pIdentify[2 * ATA_ID_SECURITY_STATUS + 1] * 256 +
+                                      pIdentify[2 * ATA_ID_SECURITY_STATUS]);
         nController = std::memcmp(pszModel, "DRAVONI KX", 10) == 0 ? nNumber : kNoCsmiController;
         ::CloseHandle(hController);
         return 1;

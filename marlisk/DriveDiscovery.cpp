@@ -2,6 +2,7 @@
 
 #include <winioctl.h>
 #include <setupapi.h>
+#include <ata.h>
 
 #include <algorithm>
 #include <cstring>
@@ -93,14 +94,15 @@ void GetIdentifyText(const BYTE* pIdentify, int nFirstWord, int nWords, WCHAR* p
 
 HDD_INFO MakeHddInfo(const BYTE* pIdentify, const WCHAR* pszDevicePath) {
     HDD_INFO info{};
-    GetIdentifyText(pIdentify, 10, 10, info.szSerialNo);
-    GetIdentifyText(pIdentify, 23, 4, info.szFwRevision);
-    GetIdentifyText(pIdentify, 27, 20, info.szModel);
+    GetIdentifyText(pIdentify, ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS, info.szSerialNo);
+    GetIdentifyText(pIdentify, ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS,
+                    info.szFwRevision);
+    GetIdentifyText(pIdentify, ATA_ID_MODEL_NUMBER, ATA_ID_MODEL_NUMBER_WORDS, info.szModel);
     ::wcsncpy(info.szDevicePath, pszDevicePath, 259);
-    info.wDlMinBlocks = IdentifyWord(pIdentify, 234);
-    info.wSecurityStatus = IdentifyWord(pIdentify, 128);
-    const WORD w234 = IdentifyWord(pIdentify, 234);
-    const WORD w235 = IdentifyWord(pIdentify, 235);
+    info.wDlMinBlocks = IdentifyWord(pIdentify, ATA_ID_DM_MIN_BLOCKS);
+    info.wSecurityStatus = IdentifyWord(pIdentify, ATA_ID_SECURITY_STATUS);
+    const WORD w234 = IdentifyWord(pIdentify, ATA_ID_DM_MIN_BLOCKS);
+    const WORD w235 = IdentifyWord(pIdentify, ATA_ID_DM_MAX_BLOCKS);
     info.bDlOffsetsSupported =
         (w234 != 0 && w234 != 0xFFFF) || (w235 != 0 && w235 != 0xFFFF) ? TRUE : FALSE;
     info.wReserved = 0;

@@ -4,6 +4,7 @@
 #include "DownloadPlan.h"
 #include "ResultCodes.h"
 
+#include <ata.h>
 #include <csmi.h>
 
 #include <cstddef>
@@ -11,13 +12,6 @@
 #include <string>
 
 namespace {
-constexpr BYTE ATA_IDENTIFY_DEVICE = 0xEC;
-constexpr BYTE ATA_STATUS_ERR = 0x01;
-constexpr BYTE ATA_STATUS_DF = 0x20;
-constexpr BYTE ATA_STATUS_BSY = 0x80;
-constexpr BYTE ATA_ERROR_ABRT = 0x04;
-constexpr BYTE FIS_TYPE_REGISTER_H2D = 0x27;
-constexpr BYTE FIS_COMMAND_BIT = 0x80;
 constexpr ULONG CSMI_TIMEOUT_S = 300;
 constexpr int SAS_ADDRESS_DIGITS = 2 * CCsmiBus::SAS_ADDRESS_BYTES;
 constexpr DWORD STP_BLOCK_OVERHEAD = sizeof(CSMI_SAS_STP_PASSTHRU_BUFFER);
@@ -132,7 +126,7 @@ int CCsmiBus::DownloadMicrocode(const BYTE* pImage, DWORD dwLength) {
         const MicrocodeChunk chunk = MicrocodeChunkAt(dwOffset, dwLength, DOWNLOAD_CHUNK_BYTES);
         AtaRequest command;
         command.command = ATA_DOWNLOAD_MICROCODE;
-        command.features = DOWNLOAD_OFFSETS_SAVE;
+        command.features = ATA_DM_OFFSETS_DEFERRED;
         command.count = static_cast<BYTE>(chunk.wBlockCount & 0xFF);
         command.lbaLow = static_cast<BYTE>(chunk.wBlockCount >> 8);
         command.lbaMid = static_cast<BYTE>(chunk.wBlockOffset & 0xFF);
@@ -172,14 +166,14 @@ int CCsmiBus::StpPassThrough(const AtaRequest& command, AtaRequest& returned) {
     params.bConnectionRate = CSMI_SAS_LINK_RATE_NEGOTIATED;
     std::memcpy(params.bDestinationSASAddress, m_sasAddress, sizeof(m_sasAddress));
     BYTE* fis = params.bCommandFIS;
-    fis[0] = FIS_TYPE_REGISTER_H2D;
-    fis[1] = FIS_COMMAND_BIT;
-    fis[2] = command.command;
-    fis[3] = command.features;
-    fis[4] = command.lbaLow;
-    fis[5] = command.lbaMid;
-    fis[6] = command.lbaHigh;
-    fis[12] = command.count;
+    fis[FIS_H2D_TYPE] = FIS_TYPE_REG_H2D;
+    fis[FIS_H2D_FLAGS] = FIS_H2D_COMMAND_BIT;
+    fis[FIS_H2D_COMMAND] = command.command;
+    fis[FIS_H2D_FEATURES] = command.features;
+    fis[FIS_H2D_LBA_LOW] = command.lbaLow;
+    fis[FIS_H2D_LBA_MID] = command.lbaMid;
+    fis[FIS_H2D_LBA_HIGH] = command.lbaHigh;
+    fis[FIS_H2D_COUNT] = command.count;
     params.uFlags = (command.dataIn ? CSMI_SAS_STP_READ : CSMI_SAS_STP_WRITE) | CSMI_SAS_STP_PIO;
     params.uDataLength = command.length;
     BYTE* pData = pBlock + offsetof(CSMI_SAS_STP_PASSTHRU_BUFFER, bDataBuffer);
@@ -203,12 +197,12 @@ int CCsmiBus::StpPassThrough(const AtaRequest& command, AtaRequest& returned) {
     }
     if (nResult == NU_SUCCESS) {
         const BYTE* status = pRequest->Status.bStatusFIS;
-        returned.status = status[2];
-        returned.error = status[3];
-        returned.lbaLow = status[4];
-        returned.lbaMid = status[5];
-        returned.lbaHigh = status[6];
-        returned.count = status[12];
+        returned.status = status[FIS_D2H_STATUS];
+        returned.error = status[FIS_D2H_ERROR];
+        returned.lbaLow = status[FIS_D2H_LBA_LOW];
+        returned.lbaMid = status[FIS_D2H_LBA_MID];
+        returned.lbaHigh = status[FIS_D2H_LBA_HIGH];
+        returned.count = status[FIS_D2H_COUNT];
         VerbosePrint(L"status = 0x%x, error = 0x%x\n", returned.status, returned.error);
         if ((returned.status & ATA_STATUS_ERR) != 0) {
             nResult = (returned.error & ATA_ERROR_ABRT) != 0 ? NU_DRIVE_ABORTED : NU_DRIVE_ERROR;

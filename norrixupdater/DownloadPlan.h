@@ -3,11 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <ata.h>
 
 constexpr DWORD MICROCODE_BLOCK_BYTES = 512;
-constexpr BYTE ATA_DOWNLOAD_MICROCODE = 0x92;
-constexpr BYTE DOWNLOAD_OFFSETS_SAVE =
-    0x0E; // download with offsets, save for immediate and future use
 
 struct MicrocodeChunk {
     DWORD dwOffset;         // image byte where the chunk starts

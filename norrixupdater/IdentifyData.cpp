@@ -18,7 +18,7 @@ void CopyAtaString(const BYTE* pData, int nFirstWord, int nWords,
 }
 
 bool IsSecurityEnabled(const BYTE* pData) {
-    return (IdentifyWord(pData, 128) & 0x0002) != 0;
+    return (IdentifyWord(pData, ATA_ID_SECURITY_STATUS) & ATA_ID_SECURITY_ENABLED) != 0;
 }
 
 BYTE DatafileTypeOf(const BYTE* pData) {
@@ -32,5 +32,6 @@ bool IsIdentifyDataPresent(const BYTE* pData) {
         nSum += pData[i];
         bAnyByte = bAnyByte || pData[i] != 0;
     }
-    return bAnyByte && (pData[510] != 0xA5 || (nSum & 0xFF) == 0);
+    return bAnyByte &&
+           (pData[2 * ATA_ID_INTEGRITY] != ATA_ID_INTEGRITY_SIGNATURE || (nSum & 0xFF) == 0);
 }

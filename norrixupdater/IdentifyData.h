@@ -2,8 +2,9 @@
 #pragma once
 
 #include <windows.h>
+#include <ata.h>
 
-constexpr DWORD IDENTIFY_DATA_BYTES = 512;
+constexpr DWORD IDENTIFY_DATA_BYTES = ATA_IDENTIFY_BYTES;
 constexpr int ATA_STRING_BUFFER = 50;
 
 WORD IdentifyWord(const BYTE* pData, int nWord);
@@ -13,13 +14,13 @@ WORD IdentifyWord(const BYTE* pData, int nWord);
 void CopyAtaString(const BYTE* pData, int nFirstWord, int nWords, char (&szOut)[ATA_STRING_BUFFER]);
 
 inline void CopySerialNumber(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
-    CopyAtaString(p, 10, 10, sz);
+    CopyAtaString(p, ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS, sz);
 }
 inline void CopyFirmwareRevision(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
-    CopyAtaString(p, 23, 4, sz);
+    CopyAtaString(p, ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS, sz);
 }
 inline void CopyModelNumber(const BYTE* p, char (&sz)[ATA_STRING_BUFFER]) {
-    CopyAtaString(p, 27, 20, sz);
+    CopyAtaString(p, ATA_ID_MODEL_NUMBER, ATA_ID_MODEL_NUMBER_WORDS, sz);
 }
 
 // Whether the buffer holds data a drive sent: not all zero (a bridge can complete the command

@@ -4,6 +4,8 @@
 #include "DownloadPlan.h"
 #include "ResultCodes.h"
 
+#include <ata.h>
+
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -16,11 +18,6 @@ static_assert(sizeof(void*) != 4 || sizeof(ATA_PASS_THROUGH_DIRECT) == 40,
               "a 32-bit program sends the 40-byte ATA_PASS_THROUGH_DIRECT");
 
 namespace {
-constexpr BYTE ATA_IDENTIFY_DEVICE = 0xEC;
-constexpr BYTE ATA_STATUS_BSY = 0x80;
-constexpr BYTE ATA_STATUS_DF = 0x20;
-constexpr BYTE ATA_STATUS_ERR = 0x01;
-constexpr BYTE ATA_ERROR_ABRT = 0x04;
 constexpr int MAX_BUSY_RETRIES = 1000;
 constexpr DWORD BUSY_PAUSE_MS = 5;
 constexpr ULONG IDENTIFY_TIMEOUT_S = 10;
@@ -150,7 +147,7 @@ int CSataBus::SendDownloadChunk(const BYTE* pImage, DWORD dwImageLength, DWORD d
     request.DataTransferLength = chunk.dwTransferLength;
     request.TimeOutValue = DOWNLOAD_TIMEOUT_S;
     request.DataBuffer = pData;
-    request.CurrentTaskFile[0] = DOWNLOAD_OFFSETS_SAVE;
+    request.CurrentTaskFile[0] = ATA_DM_OFFSETS_DEFERRED;
     request.CurrentTaskFile[1] = static_cast<UCHAR>(chunk.wBlockCount & 0xFF);
     request.CurrentTaskFile[2] = static_cast<UCHAR>(chunk.wBlockCount >> 8);
     request.CurrentTaskFile[3] = static_cast<UCHAR>(chunk.wBlockOffset & 0xFF);

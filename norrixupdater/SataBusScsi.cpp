@@ -5,10 +5,11 @@
 #include "Console.h"
 #include "ResultCodes.h"
 
+#include <ata.h>
+
 #include <cstddef>
 
 namespace {
-constexpr BYTE SCSI_ATA_PASS_THROUGH_12 = 0xA1;
 constexpr UCHAR SENSE_BYTES_ASKED = 24;
 
 // The request block: header, filler, sense area, data area (592 bytes in a 32-bit program).
@@ -26,15 +27,19 @@ static_assert(sizeof(void*) != 4 ||
 } // namespace
 
 int CSataBus::DisableSettingsPreservation() {
-    // SET FEATURES (0xEF), non-data: Features 0x90 disables a SATA feature, Count 0x06 names
-    // software settings preservation.
-    const BYTE cdb[12] = {
-        SCSI_ATA_PASS_THROUGH_12, 0x06, 0x0E, 0x90, 0x06, 0x00, 0x00, 0x00, 0x00, 0xEF, 0x00, 0x00};
+    // SET FEATURES, non-data: disables the SATA feature software settings preservation.
+    BYTE cdb[SAT_CDB12_BYTES] = {};
+    cdb[SAT12_OPERATION_CODE] = SAT_ATA_PASS_THROUGH_12;
+    cdb[SAT12_PROTOCOL] = SAT_PROTOCOL_NON_DATA << SAT_PROTOCOL_SHIFT;
+    cdb[SAT12_FLAGS] = SAT_T_DIR_IN | SAT_BYT_BLOK | SAT_T_LENGTH_COUNT;
+    cdb[SAT12_FEATURES] = ATA_SF_DISABLE_SATA_FEATURE;
+    cdb[SAT12_COUNT] = ATA_SATA_FEATURE_SETTINGS_PRESERVATION;
+    cdb[SAT12_COMMAND] = ATA_SET_FEATURES;
     return SendScsiPassThrough(cdb, 0, 2, offsetof(ScsiRequestBlock, ucData));
 }
 
 int CSataBus::ReadPassThroughData() {
-    const BYTE cdb[12] = {SCSI_ATA_PASS_THROUGH_12};
+    const BYTE cdb[SAT_CDB12_BYTES] = {SAT_ATA_PASS_THROUGH_12};
     return SendScsiPassThrough(cdb, sizeof(ScsiRequestBlock::ucData), 20, sizeof(ScsiRequestBlock));
 }
 

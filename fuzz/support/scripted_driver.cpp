@@ -2,6 +2,10 @@
 
 #include "reply_script.h"
 
+#include <winapi_host/handles.h>
+#include <winsim/device.h>
+#include <winsim/machine.h>
+
 #include <windows.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
@@ -11,28 +15,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
+#include <memory>
 #include <optional>
 #include <vector>
-
-extern "C" {
-HANDLE __real_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE template_file);
-BOOL __real_CloseHandle(HANDLE handle);
-BOOL __real_DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD in_size, LPVOID out,
-                            DWORD out_size, LPDWORD returned, LPOVERLAPPED overlapped);
-}
 
 namespace fuzz {
 
 namespace {
 
-constexpr size_t handle_slots = 64;
-enum class slot_state : uint8_t { unused, open, closed };
-
-unsigned char handle_storage[handle_slots];
-slot_state slots[handle_slots];
-size_t next_slot = 0;
+// A run opens at most this many devices; later opens are refused, so every run ends.
+constexpr size_t open_limit = 64;
 
 constexpr DWORD failure_errors[8] = {ERROR_INVALID_FUNCTION, ERROR_GEN_FAILURE,
                                      ERROR_NOT_SUPPORTED,    ERROR_IO_DEVICE,
@@ -42,25 +34,6 @@ constexpr DWORD failure_errors[8] = {ERROR_INVALID_FUNCTION, ERROR_GEN_FAILURE,
 [[noreturn]] void misuse(const char* what) {
     std::fprintf(stderr, "scripted driver: %s\n", what);
     std::abort();
-}
-
-// The slot of a scripted handle, or -1 for any other handle.
-int slot_of(HANDLE handle) {
-    const auto* p = static_cast<const unsigned char*>(handle);
-    for (size_t i = 0; i < handle_slots; ++i) {
-        if (p == handle_storage + i) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-// "\\.\..." and "\\?\..." name devices; "\\?\C:\..." is a file name.
-bool is_device_name(LPCWSTR name) {
-    if (std::wcsncmp(name, L"\\\\.\\", 4) == 0) {
-        return true;
-    }
-    return std::wcsncmp(name, L"\\\\?\\", 4) == 0 && !(name[4] != L'\0' && name[5] == L':');
 }
 
 // Kept so the reads below cannot be left out.
@@ -258,15 +231,114 @@ bool reply_fails(DWORD code, const void* out, DWORD out_size) {
     return true;
 }
 
+// The driver: it answers to every device name, before the machine's own devices, and
+// works in the caller's own buffers with the sizes the caller gave.
+class scripted_device final : public winsim::device {
+public:
+    scripted_device() : device(nlohmann::json::object()) {}
+
+    bool answers_to(std::wstring_view) const override { return true; }
+
+    void reset() {
+        opens_ = 0;
+        open_handles_ = 0;
+    }
+    size_t open_handles() const { return open_handles_; }
+
+protected:
+    std::uint32_t opening() override {
+        const uint8_t choice = driver_script().byte();
+        if (choice % 4 == 0 || opens_ == open_limit) {
+            return (choice & 4) != 0 ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        }
+        ++opens_;
+        ++open_handles_;
+        return ERROR_SUCCESS;
+    }
+
+    void closed() override {
+        if (open_handles_ == 0) {
+            misuse("a device closed that this run did not open");
+        }
+        --open_handles_;
+    }
+
+    std::uint32_t handle(winsim::control_request& request) override;
+
+private:
+    size_t opens_ = 0;
+    size_t open_handles_ = 0;
+};
+
+std::uint32_t scripted_device::handle(winsim::control_request& request) {
+    void* const in = request.in;
+    const DWORD in_size = request.in_length;
+    void* const out = request.out;
+    const DWORD out_size = request.out_length;
+    const DWORD code = request.code;
+    if ((in == nullptr && in_size != 0) || (out == nullptr && out_size != 0)) {
+        misuse("DeviceIoControl with a size but no buffer");
+    }
+    read_whole(in, in_size);
+    read_whole(out, out_size);
+    direct_header saved;
+    const data_area data = direct_data(code, in, in_size, saved);
+    if (data.data == nullptr && data.size != 0) {
+        return ERROR_INVALID_USER_BUFFER;
+    }
+    read_whole(data.data, data.size);
+
+    std::optional<download_reply> download = download_in(code, in, in_size);
+
+    reply_script& script = driver_script();
+    const uint8_t mode = script.byte();
+    if ((mode & 0x07) == 0) {
+        if (download) {
+            download->failed = true;
+            download_replies.push_back(*download);
+        }
+        return failure_errors[(mode >> 3) & 0x07];
+    }
+    if ((mode & 0x80) != 0 && data.reads) {
+        script.copy(data.data, data.size);
+    }
+    const unsigned patches = (mode >> 3) & 0x07;
+    for (unsigned i = 0; i < patches; ++i) {
+        const uint8_t kind = script.byte();
+        const bool to_data = (kind & 0x01) != 0 && data.reads;
+        apply_patch(to_data ? data.data : static_cast<uint8_t*>(out),
+                    to_data ? data.size : out_size, (kind & 0x02) != 0);
+    }
+    restore_direct_header(saved, out, out_size);
+    if (download) {
+        download->failed = reply_fails(code, out, out_size);
+        download_replies.push_back(*download);
+    }
+    request.returned = (mode & 0x40) != 0 ? script.dword() : out_size;
+    return ERROR_SUCCESS;
+}
+
+// Put on the process's machine on first use, in front of its own devices.
+scripted_device& the_device() {
+    static scripted_device* const installed = [] {
+        auto added = std::make_unique<scripted_device>();
+        scripted_device* const kept = added.get();
+        winsim::machine::instance().add_device_first(std::move(added));
+        winapi_host::set_closed_handle_hook([](const char* call) {
+            std::fprintf(stderr, "%s on a handle that is closed\n", call);
+            std::abort();
+        });
+        return kept;
+    }();
+    return *installed;
+}
+
 } // namespace
 
 void reset_scripted_driver(const uint8_t* data, size_t size) {
     driver_script().reset(data, size);
     download_replies.clear();
-    for (slot_state& slot : slots) {
-        slot = slot_state::unused;
-    }
-    next_slot = 0;
+    the_device().reset();
 }
 
 bool download_failure_left_standing() {
@@ -288,102 +360,7 @@ bool download_failure_left_standing() {
 }
 
 size_t open_device_handles() {
-    size_t count = 0;
-    for (slot_state slot : slots) {
-        count += slot == slot_state::open ? 1 : 0;
-    }
-    return count;
+    return the_device().open_handles();
 }
 
 } // namespace fuzz
-
-using namespace fuzz;
-
-extern "C" HANDLE __wrap_CreateFileW(LPCWSTR name, DWORD access, DWORD share,
-                                     LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                                     HANDLE template_file) {
-    if (name == nullptr || !is_device_name(name)) {
-        return __real_CreateFileW(name, access, share, security, disposition, flags, template_file);
-    }
-    const uint8_t choice = driver_script().byte();
-    if (choice % 4 == 0 || next_slot == handle_slots) {
-        SetLastError((choice & 4) != 0 ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    slots[next_slot] = slot_state::open;
-    SetLastError(ERROR_SUCCESS);
-    return handle_storage + next_slot++;
-}
-
-extern "C" BOOL __wrap_CloseHandle(HANDLE handle) {
-    const int slot = slot_of(handle);
-    if (slot < 0) {
-        return __real_CloseHandle(handle);
-    }
-    if (slots[slot] != slot_state::open) {
-        misuse("CloseHandle on a device handle that is not open");
-    }
-    slots[slot] = slot_state::closed;
-    return TRUE;
-}
-
-extern "C" BOOL __wrap_DeviceIoControl(HANDLE handle, DWORD code, LPVOID in, DWORD in_size,
-                                       LPVOID out, DWORD out_size, LPDWORD returned,
-                                       LPOVERLAPPED overlapped) {
-    const int slot = slot_of(handle);
-    if (slot < 0) {
-        return __real_DeviceIoControl(handle, code, in, in_size, out, out_size, returned,
-                                      overlapped);
-    }
-    if (slots[slot] != slot_state::open) {
-        misuse("DeviceIoControl on a device handle that is not open");
-    }
-    if ((in == nullptr && in_size != 0) || (out == nullptr && out_size != 0)) {
-        misuse("DeviceIoControl with a size but no buffer");
-    }
-    read_whole(in, in_size);
-    read_whole(out, out_size);
-    direct_header saved;
-    const data_area data = direct_data(code, in, in_size, saved);
-    if (data.data == nullptr && data.size != 0) {
-        SetLastError(ERROR_INVALID_USER_BUFFER);
-        return FALSE;
-    }
-    read_whole(data.data, data.size);
-
-    std::optional<download_reply> download = download_in(code, in, in_size);
-
-    reply_script& script = driver_script();
-    const uint8_t mode = script.byte();
-    if ((mode & 0x07) == 0) {
-        if (returned != nullptr) {
-            *returned = 0;
-        }
-        if (download) {
-            download->failed = true;
-            download_replies.push_back(*download);
-        }
-        SetLastError(failure_errors[(mode >> 3) & 0x07]);
-        return FALSE;
-    }
-    if ((mode & 0x80) != 0 && data.reads) {
-        script.copy(data.data, data.size);
-    }
-    const unsigned patches = (mode >> 3) & 0x07;
-    for (unsigned i = 0; i < patches; ++i) {
-        const uint8_t kind = script.byte();
-        const bool to_data = (kind & 0x01) != 0 && data.reads;
-        apply_patch(to_data ? data.data : static_cast<uint8_t*>(out),
-                    to_data ? data.size : out_size, (kind & 0x02) != 0);
-    }
-    restore_direct_header(saved, out, out_size);
-    if (download) {
-        download->failed = reply_fails(code, out, out_size);
-        download_replies.push_back(*download);
-    }
-    const DWORD count = (mode & 0x40) != 0 ? script.dword() : out_size;
-    if (returned != nullptr) {
-        *returned = count;
-    }
-    return TRUE;
-}

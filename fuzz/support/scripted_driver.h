@@ -1,7 +1,9 @@
 #pragma once
-// A disk and controller driver that answers from the fuzz input instead of the simulated
-// machine. The targets link with --wrap for CreateFileW, DeviceIoControl and CloseHandle, so
-// the programs' own calls land here; files and every other call still reach the stand-in.
+// A disk and controller driver that answers from the fuzz input: a device of the simulated
+// machine that answers to every device name, asked before the machine's own, so the programs'
+// opens and control calls of devices land here through the stand-in; files, the setup API and
+// every other call are the stand-in's as in any host run. The control calls work in the
+// caller's own buffers.
 //
 // The script, read in call order:
 //   CreateFileW of a device name: one byte; a multiple of 4 refuses the open (bit 2 set:
@@ -18,8 +20,8 @@
 // A real driver never moves the caller's buffer pointers or lengths, so patches to those
 // header fields are undone; the data length it reports back is left as patched.
 // The driver reads every byte of the sizes it is given and writes only inside them, so
-// AddressSanitizer reports a size larger than its buffer. A call on a handle that is not
-// open, or a second close, aborts the run.
+// AddressSanitizer reports a size larger than its buffer. A control call on a handle that
+// is closed, or a second close, aborts the run (the stand-in's closed-handle hook).
 
 #include <cstddef>
 #include <cstdint>

@@ -1,13 +1,16 @@
 #include "device/csmi_transport.h"
 
+#include "device/csmi_buffer.h"
 #include "device/csmi_dump.h"
 #include "device/csmi_request.h"
 #include "device/result_codes.h"
 
-#include <new>
+#include <ata.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
+
+#include <memory>
+#include <new>
 
 namespace skelder {
 
@@ -20,12 +23,12 @@ constexpr uint32_t ssp_request_size =
     offsetof(CSMI_SAS_SSP_PASSTHRU_BUFFER, bDataBuffer) + ssp_inquiry_length + 4;
 static_assert(ssp_request_size == 468);
 
-constexpr UCHAR fis_register_h2d = 0x27;
-constexpr UCHAR fis_command_bit = 0x80;
-constexpr UCHAR ata_download_microcode = 0x92;
-constexpr UCHAR ata_status_err = 0x01;
-constexpr UCHAR ata_status_df = 0x20;
-constexpr UCHAR ata_status_bsy = 0x80;
+constexpr UCHAR fis_register_h2d = FIS_TYPE_REG_H2D;
+constexpr UCHAR fis_command_bit = FIS_H2D_COMMAND_BIT;
+constexpr UCHAR ata_download_microcode = ATA_DOWNLOAD_MICROCODE;
+constexpr UCHAR ata_status_err = ATA_STATUS_ERR;
+constexpr UCHAR ata_status_df = ATA_STATUS_DF;
+constexpr UCHAR ata_status_bsy = ATA_STATUS_BSY;
 
 bool attached_and_identified(const CSMI_SAS_PHY_ENTITY& entry) {
     return entry.Identify.bDeviceType != 0 && entry.Attached.bDeviceType != 0;
@@ -39,20 +42,20 @@ bool serves_drives(UCHAR protocol) {
 // The register Host-to-Device FIS of the record's command. The upper bytes are copied
 // whatever the addressing; 28-bit commands keep them zero.
 void build_command_fis(UCHAR (&fis)[20], const ata_registers& r) {
-    fis[0] = fis_register_h2d;
-    fis[1] = fis_command_bit;
-    fis[2] = r.command;
-    fis[3] = r.features;
-    fis[4] = r.lba_low;
-    fis[5] = r.lba_mid;
-    fis[6] = r.lba_high;
-    fis[7] = r.device;
-    fis[8] = r.lba_low_ext;
-    fis[9] = r.lba_mid_ext;
-    fis[10] = r.lba_high_ext;
-    fis[11] = r.features_ext;
-    fis[12] = r.count;
-    fis[13] = r.count_ext;
+    fis[FIS_H2D_TYPE] = fis_register_h2d;
+    fis[FIS_H2D_FLAGS] = fis_command_bit;
+    fis[FIS_H2D_COMMAND] = r.command;
+    fis[FIS_H2D_FEATURES] = r.features;
+    fis[FIS_H2D_LBA_LOW] = r.lba_low;
+    fis[FIS_H2D_LBA_MID] = r.lba_mid;
+    fis[FIS_H2D_LBA_HIGH] = r.lba_high;
+    fis[FIS_H2D_DEVICE] = r.device;
+    fis[FIS_H2D_LBA_LOW_EXP] = r.lba_low_ext;
+    fis[FIS_H2D_LBA_MID_EXP] = r.lba_mid_ext;
+    fis[FIS_H2D_LBA_HIGH_EXP] = r.lba_high_ext;
+    fis[FIS_H2D_FEATURES_EXP] = r.features_ext;
+    fis[FIS_H2D_COUNT] = r.count;
+    fis[FIS_H2D_COUNT_EXP] = r.count_ext;
 }
 
 bool all_zero(const UCHAR (&fis)[20]) {
@@ -71,8 +74,8 @@ bool all_zero(const UCHAR (&fis)[20]) {
 // never count as success. A status part the driver left zero shows nothing of what the drive
 // did: some drivers report success after a controller error, so a download judged by it has
 // failed (an IDENTIFY is judged by the data it brought instead).
-int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
-                         const device_context& context) {
+result_code judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
+                             const device_context& context) {
     if (status.bConnectionStatus != CSMI_SAS_OPEN_ACCEPT) {
         if (context.verbosity != 0) {
             printf("issue_stp_passthru: CMD=0x%x not delivered. bConnectionStatus=%d\n",
@@ -87,7 +90,7 @@ int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
         return result_device_error;
     }
     const UCHAR* fis = status.bStatusFIS;
-    if ((fis[2] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
+    if ((fis[FIS_D2H_STATUS] & (ata_status_err | ata_status_df | ata_status_bsy)) != 0) {
         if (context.verbosity != 0) {
             printf("issue_stp_passthru: CMD=0x%x device error. Status=0x%02x Error=0x%02x\n",
                    context.registers.command, fis[2], fis[3]);
@@ -99,8 +102,8 @@ int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
 
 } // namespace
 
-int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, int32_t& phy_index,
-                         const uint8_t (&sas_address)[8]) {
+result_code open_csmi_device(device_context& context, const WCHAR* controller_path,
+                             int32_t& phy_index, const uint8_t (&sas_address)[8], bool l_flag) {
     context.handle =
         CreateFileW(controller_path, GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -110,10 +113,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
         return result_request_failed;
     }
 
-    auto* phy_info = new (std::nothrow) CSMI_SAS_PHY_INFO_BUFFER;
+    const std::unique_ptr<CSMI_SAS_PHY_INFO_BUFFER> phy_info(new (std::nothrow)
+                                                                 CSMI_SAS_PHY_INFO_BUFFER);
     if (phy_info == nullptr || !get_phy_info(context.handle, *phy_info)) {
         printf("Could not get CSMI phy information for %ls\n", controller_path);
-        delete phy_info;
         return result_request_failed;
     }
     const CSMI_SAS_PHY_INFO& table = phy_info->Information;
@@ -121,11 +124,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     // "/l" with an address: the address is used as it is; the table is not consulted. The phy
     // form gives no address to use, so there the phy number chooses the target as without
     // "/l" (an address of zeros would reach whichever drive reports that address).
-    if (context.l_flag != 0 && phy_index < 0) {
+    if (l_flag && phy_index < 0) {
         memset(&context.phy_entity, 0, sizeof context.phy_entity);
         memcpy(context.phy_entity.Identify.bSASAddress, sas_address, 8);
         memcpy(context.phy_entity.Attached.bSASAddress, sas_address, 8);
-        delete phy_info;
         return result_completed;
     }
 
@@ -146,7 +148,6 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
         }
         if (!matched) {
             printf("Device Opened but SAS Address does not match any attached phy \n");
-            delete phy_info;
             return result_request_failed;
         }
     }
@@ -154,11 +155,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     // The table has 32 entries; a larger number names no phy.
     if (phy_index >= CSMI_SAS_MAX_PHYS || !attached_and_identified(table.Phy[phy_index])) {
         printf("Device Opened but Phy %d not valid.\n", static_cast<int>(phy_index));
-        delete phy_info;
         return result_request_failed;
     }
     const CSMI_SAS_PHY_ENTITY& chosen = table.Phy[phy_index];
-    int32_t result = result_completed;
+    result_code result = result_completed;
     switch (chosen.Attached.bTargetPortProtocol) {
     case CSMI_SAS_PROTOCOL_SATA:
         if (context.verbosity >= 1) {
@@ -186,34 +186,30 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     if (result == result_completed) {
         context.phy_entity = chosen;
     }
-    delete phy_info;
     return result;
 }
 
-int32_t issue_stp_passthru(device_context& context) {
+result_code issue_stp_passthru(device_context& context) {
     if (context.direction != data_none && context.direction != data_in &&
         context.direction != data_out) {
         return result_invalid_request;
     }
     const bool with_data = context.direction != data_none;
-    const uint64_t wanted = uint64_t{stp_request_size} + (with_data ? context.transfer_length : 0);
-    void* memory = wanted <= 0xFFFFFFFFu ? malloc(static_cast<size_t>(wanted)) : nullptr;
-    if (memory == nullptr) {
+    csmi_buffer buffer(uint64_t{stp_request_size} + (with_data ? context.transfer_length : 0));
+    if (!buffer.allocated()) {
         printf("Error allocating memory for stp command\n");
         return result_invalid_request;
     }
-    const auto size = static_cast<uint32_t>(wanted);
+    const uint32_t size = buffer.size();
     if (context.verbosity == 2) {
         printf("Allocated %d bytes for cmd 0x%x\n", static_cast<int>(size),
                context.registers.command);
     }
 
-    auto* request = static_cast<CSMI_SAS_STP_PASSTHRU_BUFFER*>(memory);
-    auto* bytes = static_cast<uint8_t*>(memory);
-    memset(memory, 0, size);
-    fill_ioctl_header(request->IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_STP_PASSTHRU,
+    auto& request = buffer.as<CSMI_SAS_STP_PASSTHRU_BUFFER>();
+    fill_ioctl_header(request.IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_STP_PASSTHRU,
                       pass_through_timeout(context), size);
-    CSMI_SAS_STP_PASSTHRU& parameters = request->Parameters;
+    CSMI_SAS_STP_PASSTHRU& parameters = request.Parameters;
     parameters.bPhyIdentifier = context.phy_entity.Identify.bPhyIdentifier;
     parameters.bPortIdentifier = context.phy_entity.bPortIdentifier;
     parameters.bConnectionRate = CSMI_SAS_LINK_RATE_NEGOTIATED;
@@ -229,7 +225,7 @@ int32_t issue_stp_passthru(device_context& context) {
     }
     parameters.uDataLength = with_data ? context.transfer_length : 0;
     if (context.direction == data_out && context.transfer_length > 0) {
-        memcpy(bytes + stp_data_offset, context.data_buffer, context.transfer_length);
+        memcpy(buffer.bytes() + stp_data_offset, context.data_buffer, context.transfer_length);
     }
     if (context.verbosity == 2) {
         printf("------\n\n");
@@ -238,42 +234,41 @@ int32_t issue_stp_passthru(device_context& context) {
     }
 
     DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(context.handle, IOCTL_SCSI_MINIPORT, memory, size, memory, size,
-                                    &returned, nullptr);
+    const BOOL ok = DeviceIoControl(context.handle, IOCTL_SCSI_MINIPORT, buffer.bytes(), size,
+                                    buffer.bytes(), size, &returned, nullptr);
     context.last_error = GetLastError();
 
-    int32_t result = result_request_failed;
-    if (ok == FALSE || request->IoctlHeader.ReturnCode != CSMI_SAS_STATUS_SUCCESS) {
+    result_code result = result_request_failed;
+    if (ok == FALSE || request.IoctlHeader.ReturnCode != CSMI_SAS_STATUS_SUCCESS) {
         printf("%s: CMD=0x%x failed. ioret=%d GetLastErr=0x%x, IoctlHeader->ReturnCode=%d\n",
                "issue_stp_passthru", context.registers.command, ok != FALSE ? 1 : 0,
                static_cast<unsigned>(context.last_error),
-               static_cast<int>(request->IoctlHeader.ReturnCode));
+               static_cast<int>(request.IoctlHeader.ReturnCode));
     } else {
-        result = judge_stp_status(request->Status, context);
+        result = judge_stp_status(request.Status, context);
         // Data read come back only from a command that succeeded.
         if (result == result_completed && context.direction == data_in &&
             context.transfer_length > 0) {
-            memcpy(context.data_buffer, bytes + stp_data_offset, context.transfer_length);
+            memcpy(context.data_buffer, buffer.bytes() + stp_data_offset, context.transfer_length);
         }
     }
     if (context.verbosity == 2) {
         printf("Status ");
-        print_fis(request->Status.bStatusFIS);
+        print_fis(request.Status.bStatusFIS);
     }
-    free(memory);
     return result;
 }
 
 int32_t send_ssp_inquiry(HANDLE controller, const CSMI_SAS_PHY_ENTITY& phy, DWORD& error_code) {
-    void* memory = calloc(1, ssp_request_size);
-    if (memory == nullptr) {
+    csmi_buffer buffer(ssp_request_size);
+    if (!buffer.allocated()) {
         error_code = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
-    auto* request = static_cast<CSMI_SAS_SSP_PASSTHRU_BUFFER*>(memory);
-    fill_ioctl_header(request->IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_SSP_PASSTHRU,
+    auto& request = buffer.as<CSMI_SAS_SSP_PASSTHRU_BUFFER>();
+    fill_ioctl_header(request.IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_SSP_PASSTHRU,
                       csmi_info_timeout_seconds, ssp_request_size);
-    CSMI_SAS_SSP_PASSTHRU& parameters = request->Parameters;
+    CSMI_SAS_SSP_PASSTHRU& parameters = request.Parameters;
     parameters.bPhyIdentifier = 0;
     parameters.bPortIdentifier = 0xFF; // any port
     parameters.bConnectionRate = CSMI_SAS_LINK_RATE_NEGOTIATED;
@@ -290,11 +285,10 @@ int32_t send_ssp_inquiry(HANDLE controller, const CSMI_SAS_PHY_ENTITY& phy, DWOR
     }
     printf("\n");
 
-    const bool ok = send_csmi_request(controller, memory, ssp_request_size);
+    const bool ok = send_csmi_request(controller, buffer.bytes(), buffer.size());
     if (!ok) {
         error_code = GetLastError();
     }
-    free(memory);
     return ok ? 1 : 0;
 }
 

@@ -1,19 +1,21 @@
 #include "device/sat_cdb.h"
 
+#include <ata.h>
 #include <string.h>
 
 namespace skelder {
 
 namespace {
 
-constexpr UCHAR sat_pio_data_in = 4;
-constexpr UCHAR sat_pio_data_out = 5;
-constexpr UCHAR sat_non_data = 3;
+constexpr UCHAR sat_pio_data_in = SAT_PROTOCOL_PIO_DATA_IN;
+constexpr UCHAR sat_pio_data_out = SAT_PROTOCOL_PIO_DATA_OUT;
+constexpr UCHAR sat_non_data = SAT_PROTOCOL_NON_DATA;
 
-constexpr UCHAR extend_bit = 0x01;
-constexpr UCHAR byt_blok_t_length_count = 0x06; // length in blocks, in the sector count field
-constexpr UCHAR t_dir_from_device = 0x08;
-constexpr UCHAR ck_cond_bit = 0x20;
+constexpr UCHAR extend_bit = SAT_EXTEND;
+constexpr UCHAR byt_blok_t_length_count =
+    SAT_BYT_BLOK | SAT_T_LENGTH_COUNT; // length in blocks, in the sector count field
+constexpr UCHAR t_dir_from_device = SAT_T_DIR_IN;
+constexpr UCHAR ck_cond_bit = SAT_CK_COND;
 
 UCHAR sat_protocol(uint32_t protocol, uint32_t direction) {
     if (protocol == protocol_pio) {
@@ -30,7 +32,8 @@ UCHAR sat_protocol(uint32_t protocol, uint32_t direction) {
 UCHAR build_sat_cdb(const device_context& context, uint32_t direction, bool ck_cond,
                     UCHAR (&cdb)[16]) {
     memset(cdb, 0, sizeof(cdb));
-    UCHAR byte1 = static_cast<UCHAR>(sat_protocol(context.protocol, direction) << 1);
+    UCHAR byte1 =
+        static_cast<UCHAR>(sat_protocol(context.protocol, direction) << SAT_PROTOCOL_SHIFT);
     if (context.addressing == addressing_48bit) {
         byte1 |= extend_bit;
     }
@@ -46,22 +49,22 @@ UCHAR build_sat_cdb(const device_context& context, uint32_t direction, bool ck_c
 
     const ata_registers& r = context.registers;
     if ((context.cdb_flags & cdb_flag_16_byte) != 0) {
-        cdb[0] = 0x85;
-        cdb[1] = byte1;
-        cdb[2] = byte2;
-        memcpy(&cdb[3], &r, sizeof(r));
+        cdb[SAT16_OPERATION_CODE] = SAT_ATA_PASS_THROUGH_16;
+        cdb[SAT16_PROTOCOL] = byte1;
+        cdb[SAT16_FLAGS] = byte2;
+        memcpy(&cdb[SAT16_FEATURES_EXT], &r, sizeof(r));
         return 16;
     }
-    cdb[0] = 0xA1;
-    cdb[1] = byte1;
-    cdb[2] = byte2;
-    cdb[3] = r.features;
-    cdb[4] = r.count;
-    cdb[5] = r.lba_low;
-    cdb[6] = r.lba_mid;
-    cdb[7] = r.lba_high;
-    cdb[8] = r.device;
-    cdb[9] = r.command;
+    cdb[SAT12_OPERATION_CODE] = SAT_ATA_PASS_THROUGH_12;
+    cdb[SAT12_PROTOCOL] = byte1;
+    cdb[SAT12_FLAGS] = byte2;
+    cdb[SAT12_FEATURES] = r.features;
+    cdb[SAT12_COUNT] = r.count;
+    cdb[SAT12_LBA_LOW] = r.lba_low;
+    cdb[SAT12_LBA_MID] = r.lba_mid;
+    cdb[SAT12_LBA_HIGH] = r.lba_high;
+    cdb[SAT12_DEVICE] = r.device;
+    cdb[SAT12_COMMAND] = r.command;
     return 12;
 }
 

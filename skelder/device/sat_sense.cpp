@@ -1,10 +1,12 @@
 #include "device/sat_sense.h"
 
+#include <ata.h>
+
 namespace skelder {
 
 namespace {
 
-constexpr UCHAR ata_status_return_descriptor = 0x09;
+constexpr UCHAR ata_status_return_descriptor = SAT_ATA_RETURN_DESCRIPTOR;
 constexpr UCHAR ata_information_available = 0x1D;
 
 // Descriptor format: descriptors from byte 8, as long as the additional length says.

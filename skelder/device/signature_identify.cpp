@@ -2,22 +2,25 @@
 
 #include "device/issue_command.h"
 
+#include <ata.h>
+
 namespace skelder {
 
-int32_t send_signature_identify(device_context& context) {
+result_code send_signature_identify(device_context& context) {
     unsigned char reply[512] = {};
+    // Carried over from the previous command: the device register and the timeout.
     context.data_buffer = reply;
     context.transfer_length = sizeof(reply);
     context.direction = data_in;
     context.addressing = addressing_28bit;
     context.protocol = protocol_pio;
-    context.registers.command = 0xEC;
+    context.registers.command = ATA_IDENTIFY_DEVICE;
     context.registers.features = 0x0B;
     context.registers.count = 1;
     context.registers.lba_low = 0xDB;
     context.registers.lba_mid = 0x97;
     context.registers.lba_high = 0x20;
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.data_buffer = nullptr; // the buffer ends with this call
     return result;
 }

@@ -6,6 +6,7 @@
 #include "download/image_file.h"
 #include "download/progress.h"
 
+#include <ata.h>
 #include <new>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,8 +16,8 @@ namespace skelder {
 
 namespace {
 
-constexpr uint8_t download_microcode = 0x92;
-constexpr uint8_t device_lba_mode = 0x40;
+constexpr uint8_t download_microcode = ATA_DOWNLOAD_MICROCODE;
+constexpr uint8_t device_lba_mode = ATA_DEVICE_LBA;
 // Activating commands (0x07, the last 0x03 segment, 0x0F) may take a slow drive many seconds;
 // a request that outlives its limit is failed by the port driver, which resets the drive in
 // the middle of writing microcode. Windows' own firmware path gives activation 30 s.
@@ -85,8 +86,8 @@ void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
 
 } // namespace
 
-int32_t read_firmware_image(const download_request& request, int32_t verbosity,
-                            firmware_image& image) {
+result_code read_firmware_image(const download_request& request, int32_t verbosity,
+                                firmware_image& image) {
     FILE* file = open_image(request.file_name);
     if (file == nullptr) {
         if (verbosity != 0) {
@@ -123,8 +124,8 @@ int32_t read_firmware_image(const download_request& request, int32_t verbosity,
     return result_completed;
 }
 
-int32_t check_adapter_fit(const download_request& request, const firmware_image& image,
-                          const adapter_limits& limits) {
+result_code check_adapter_fit(const download_request& request, const firmware_image& image,
+                              const adapter_limits& limits) {
     download_plan plan{};
     const request_limit limit{limits.max_transfer_length, limits.max_physical_pages};
     if (!make_download_plan(image.size, request.subcommand, request.segment_blocks, plan) ||
@@ -142,8 +143,8 @@ int32_t check_adapter_fit(const download_request& request, const firmware_image&
     return result_bad_image;
 }
 
-int32_t download_firmware(device_context& context, download_request request,
-                          const firmware_image& image, const adapter_limits& limits) {
+result_code download_firmware(device_context& context, download_request request,
+                              const firmware_image& image, const adapter_limits& limits) {
     const int64_t size = image.size;
     download_plan plan{};
     if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
@@ -161,6 +162,8 @@ int32_t download_firmware(device_context& context, download_request request,
     context.timeout_seconds = download_timeout_seconds;
     context.protocol = activate ? protocol_non_data : protocol_pio;
     context.addressing = addressing_28bit;
+    // Every register of a 28-bit command is set here; the timeout set here stays for the
+    // commands after the download, which rely on it (carried over).
     context.registers.device = device_lba_mode;
     context.registers.command = download_microcode;
     context.registers.features = request.subcommand;
@@ -172,7 +175,7 @@ int32_t download_firmware(device_context& context, download_request request,
     }
     printf("\n\n\tPLEASE DO NOT CLOSE THIS WINDOW OR INTERRUPT THE FW DOWNLOAD PROCESS\n\n\n");
 
-    int32_t result = result_completed;
+    result_code result = result_completed;
     uint32_t block_offset = 0;
     uint64_t byte_position = 0;
     for (uint32_t transfer = 0; transfer < plan.transfers; ++transfer) {

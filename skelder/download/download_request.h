@@ -2,16 +2,17 @@
 // What the command line asked the download engine to send, and how.
 
 #include <windows.h>
+#include <ata.h>
 
 #include <cstdint>
 
 namespace skelder {
 
 // DOWNLOAD MICROCODE subcommands (features register).
-inline constexpr uint8_t dm_segmented_immediate = 0x03;
-inline constexpr uint8_t dm_whole_immediate = 0x07;
-inline constexpr uint8_t dm_segmented_deferred = 0x0E;
-inline constexpr uint8_t dm_activate = 0x0F;
+inline constexpr uint8_t dm_segmented_immediate = ATA_DM_OFFSETS_IMMEDIATE;
+inline constexpr uint8_t dm_whole_immediate = ATA_DM_WHOLE_IMAGE;
+inline constexpr uint8_t dm_segmented_deferred = ATA_DM_OFFSETS_DEFERRED;
+inline constexpr uint8_t dm_activate = ATA_DM_ACTIVATE;
 
 inline constexpr size_t max_path_chars = 260; // including the terminating zero
 

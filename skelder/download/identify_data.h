@@ -1,6 +1,8 @@
 #pragma once
 // Little-endian words of the 512-byte IDENTIFY DEVICE data and the log page.
 
+#include <ata.h>
+
 #include <cstdint>
 
 namespace skelder {
@@ -20,7 +22,7 @@ inline bool identify_data_arrived(const unsigned char* data) {
         sum += data[i];
         any = any || data[i] != 0;
     }
-    return any && (data[510] != 0xA5 || (sum & 0xFF) == 0);
+    return any && (data[2 * ATA_ID_INTEGRITY] != ATA_ID_INTEGRITY_SIGNATURE || (sum & 0xFF) == 0);
 }
 
 inline uint64_t log_qword(const unsigned char* data, unsigned qword) {

@@ -6,6 +6,7 @@
 #include "download/identify_data.h"
 #include "download/security.h"
 
+#include <ata.h>
 #include <stdio.h>
 
 namespace skelder {
@@ -20,18 +21,21 @@ constexpr standard_bit standard_names[] = {
     {8, "ATA8-ACS "}, {9, "ACS-2 "}, {10, "ACS-3 "}, {11, "ACS-4 "}};
 
 void take_identify_data(const unsigned char* data, drive_identity& identity) {
-    identity.serial_number = ata_string(data + 2 * 10, 20);
-    identity.model = ata_string(data + 2 * 27, 40);
-    identity.firmware_revision = ata_string(data + 2 * 23, 8);
+    identity.serial_number =
+        ata_string(data + 2 * ATA_ID_SERIAL_NUMBER, 2 * ATA_ID_SERIAL_NUMBER_WORDS);
+    identity.model = ata_string(data + 2 * ATA_ID_MODEL_NUMBER, 2 * ATA_ID_MODEL_NUMBER_WORDS);
+    identity.firmware_revision =
+        ata_string(data + 2 * ATA_ID_FIRMWARE_REVISION, 2 * ATA_ID_FIRMWARE_REVISION_WORDS);
 
-    identity.security_word = identify_word(data, 128);
-    identity.dma_download = (identify_word(data, 69) & (1u << 8)) != 0;
-    identity.segmented_download = (identify_word(data, 119) & (1u << 4)) != 0;
-    identity.minimum_blocks = identify_word(data, 234);
-    identity.maximum_blocks = identify_word(data, 235);
+    identity.security_word = identify_word(data, ATA_ID_SECURITY_STATUS);
+    identity.dma_download = (identify_word(data, ATA_ID_ADDITIONAL_SUPPORTED) & (1u << 8)) != 0;
+    identity.segmented_download =
+        (identify_word(data, ATA_ID_COMMAND_SET_SUPPORTED_EXT) & (1u << 4)) != 0;
+    identity.minimum_blocks = identify_word(data, ATA_ID_DM_MIN_BLOCKS);
+    identity.maximum_blocks = identify_word(data, ATA_ID_DM_MAX_BLOCKS);
 
     // Appended, not replaced: each identification adds the names again.
-    const uint16_t major_version = identify_word(data, 80);
+    const uint16_t major_version = identify_word(data, ATA_ID_MAJOR_VERSION);
     for (const standard_bit& standard : standard_names) {
         if ((major_version & (1u << standard.bit)) != 0) {
             identity.standards.emplace_back(standard.name);
@@ -42,9 +46,13 @@ void take_identify_data(const unsigned char* data, drive_identity& identity) {
 
 } // namespace
 
-int32_t read_identify(device_context& context, drive_identity& identity, identify_purpose purpose) {
+result_code read_identify(device_context& context, drive_identity& identity,
+                          identify_purpose purpose) {
     unsigned char data[512] = {};
-    context.registers.command = 0xEC;
+    // Carried over from the previous command: features, LBA, device and the timeout. The
+    // IDENTIFY after a download goes out with that download's subcommand, block count,
+    // offset, LBA mode bit and timeout, and must keep doing so: they are not cleared here.
+    context.registers.command = ATA_IDENTIFY_DEVICE;
     context.registers.count = 1;
     context.addressing = addressing_28bit;
     context.protocol = protocol_pio;
@@ -55,7 +63,7 @@ int32_t read_identify(device_context& context, drive_identity& identity, identif
     if (purpose == identify_purpose::gate) {
         context.cdb_flags |= cdb_flag_check_condition;
     }
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.cdb_flags = cdb_flags; // only this command asks for the registers
     context.data_buffer = nullptr; // the buffer ends with this call
     if (result != result_completed) {
@@ -79,16 +87,17 @@ int32_t read_identify(device_context& context, drive_identity& identity, identif
 
 void read_dm_capabilities(device_context& context, drive_identity& identity) {
     unsigned char page[512] = {};
-    context.registers.command = 0x2F; // READ LOG EXT
+    // Carried over from the IDENTIFY before it: features, LBA high, device and the timeout.
+    context.registers.command = ATA_READ_LOG_EXT;
     context.registers.count = 1;
-    context.registers.lba_low = 0x30; // IDENTIFY DEVICE data log
-    context.registers.lba_mid = 3;    // page 3: supported capabilities
+    context.registers.lba_low = ATA_LOG_IDENTIFY_DEVICE;
+    context.registers.lba_mid = ATA_LOG_PAGE_CAPABILITIES;
     context.addressing = addressing_48bit;
     context.protocol = protocol_pio;
     context.direction = data_in;
     context.data_buffer = page;
     context.transfer_length = sizeof(page);
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.data_buffer = nullptr;
     if (result != result_completed) {
         return;

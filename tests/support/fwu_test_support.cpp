@@ -229,7 +229,7 @@ nlohmann::json run_result::drive_state(std::string_view id) const {
 namespace {
 
 // With FWU_KEEP_TRACES naming a folder, every run's trace is kept there as
-// <suite>.<case>/<n>.jsonl (n counting the case's runs from 1), so that two trees can be
+// [wine.]<suite>.<case>/<n>.jsonl (n counting the case's runs from 1), so that two trees can be
 // compared wire for wire (scripts/compare-wire.sh).
 void keep_trace(const std::filesystem::path& trace_path) {
     const char* folder = std::getenv("FWU_KEEP_TRACES");
@@ -238,7 +238,10 @@ void keep_trace(const std::filesystem::path& trace_path) {
         !std::filesystem::exists(trace_path)) {
         return;
     }
-    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    // The Windows flavour runs the same cases under Wine: its traces go to folders of their own.
+    const char* flavour = std::getenv("FWU_TEST_WINE_FLAVOUR_DIR");
+    std::string name = (flavour != nullptr && *flavour != '\0') ? "wine." : "";
+    name += std::string(test->test_suite_name()) + "." + test->name();
     for (auto& ch : name) {
         if (ch == '/') {
             ch = '_';

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <winapi_host/command_line.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,9 @@ void append_quoted(std::wstring& line, const std::wstring& argument) {
     line.append(backslashes * 2, L'\\');
     line += L'"';
 }
+
+// The line set_process_command_line gave, once it was called.
+std::wstring* g_set_line = nullptr;
 
 std::vector<std::wstring> host_arguments() {
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
@@ -154,11 +158,21 @@ std::vector<std::wstring> split_command_line(const std::wstring& command_line) {
     return arguments;
 }
 
+void set_process_command_line(const std::wstring& line) {
+    if (g_set_line == nullptr) {
+        g_set_line = new std::wstring; // never freed: GetCommandLineW may run in exit hooks
+    }
+    *g_set_line = line;
+}
+
 } // namespace winapi_host
 
 using namespace winapi_host;
 
 extern "C" LPWSTR WINAPI GetCommandLineW(void) {
+    if (g_set_line != nullptr) {
+        return g_set_line->data();
+    }
     static std::once_flag once;
     static wchar_t* line = nullptr;
     std::call_once(once, [] {

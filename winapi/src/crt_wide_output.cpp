@@ -8,7 +8,7 @@
 //
 // Wide printf to the console goes the same way on Windows: each argument is written as
 // bytes by the same rule, while a glibc wide stream in the "C" locale writes '?' instead.
-// The programs print wide text through vwprintf, which the host build wraps (programs.cmake)
+// The programs print wide text through vwprintf, which the stand-in wraps (winapi/CMakeLists.txt)
 // to format into wide text and write the bytes.
 #include <printf.h>
 

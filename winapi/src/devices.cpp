@@ -43,6 +43,7 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LP
     kernel_object* object = lookup_any(hDevice);
     auto* device = dynamic_cast<device_object*>(object);
     if (device == nullptr) {
+        note_handle_misuse(hDevice, "DeviceIoControl");
         SetLastError(object == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_FUNCTION);
         return FALSE;
     }
@@ -62,6 +63,7 @@ extern "C" BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LP
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
     if (!remove_handle(hObject)) {
+        note_handle_misuse(hObject, "CloseHandle");
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

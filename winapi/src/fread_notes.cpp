@@ -1,6 +1,5 @@
-// Programs link with --wrap=fread (cmake/programs.cmake): reads into program buffers are
-// noted, so the simulated drivers can tell an image buffer handed over in place from a copy.
-// Only a wrapped link references this object, so other links never need __real_fread.
+// Every link of the stand-in wraps fread (winapi/CMakeLists.txt): reads into buffers are noted,
+// so the simulated drivers can tell an image buffer handed over in place from a copy.
 #include <winsim/file_reads.h>
 
 #include <stdio.h>

@@ -1,5 +1,7 @@
 #include "handle_table.h"
 
+#include <winapi_host/handles.h>
+
 #include <map>
 #include <mutex>
 
@@ -10,6 +12,7 @@ struct table {
     std::mutex lock;
     std::map<std::uintptr_t, std::unique_ptr<kernel_object>> objects;
     std::uintptr_t next = 0x40;
+    closed_handle_hook hook = nullptr;
 };
 
 // Never destroyed: handles may be closed by exit hooks after static destructors ran.
@@ -53,6 +56,28 @@ bool remove_handle(HANDLE handle) {
         t.objects.erase(it);
     }
     return true;
+}
+
+void set_closed_handle_hook(closed_handle_hook hook) {
+    auto& t = the_table();
+    std::lock_guard guard(t.lock);
+    t.hook = hook;
+}
+
+void note_handle_misuse(HANDLE handle, const char* call) {
+    auto& t = the_table();
+    closed_handle_hook hook = nullptr;
+    {
+        std::lock_guard guard(t.lock);
+        const auto key = key_of(handle);
+        // Handles are never given out twice, so one below the next that names nothing is closed.
+        if (key >= 0x40 && key < t.next && key % 4 == 0 && t.objects.count(key) == 0) {
+            hook = t.hook;
+        }
+    }
+    if (hook != nullptr) {
+        hook(call);
+    }
 }
 
 } // namespace winapi_host

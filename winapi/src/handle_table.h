@@ -25,6 +25,9 @@ kernel_object* lookup_any(HANDLE handle);
 // Removes the handle; false when it names nothing.
 bool remove_handle(HANDLE handle);
 
+// Tells the checker's hook (winapi_host/handles.h) when the handle was given out and is closed.
+void note_handle_misuse(HANDLE handle, const char* call);
+
 template <typename T> T* lookup_handle(HANDLE handle) {
     return dynamic_cast<T*>(lookup_any(handle));
 }

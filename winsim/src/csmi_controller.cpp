@@ -448,8 +448,9 @@ std::uint32_t csmi_controller::raid_config(std::uint8_t* buffer, std::uint32_t s
         const drive& member = *set->drives[i];
         CSMI_SAS_RAID_DRIVES entry{};
         const auto& words = member.identify_words();
-        const auto model = ata_text(words, 27, 20);
-        const auto firmware = ata_text(words, 23, 4);
+        const auto model = ata_text(words, ATA_ID_MODEL_NUMBER, ATA_ID_MODEL_NUMBER_WORDS);
+        const auto firmware =
+            ata_text(words, ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS);
         const auto serial = ata_text(words, 10, 10);
         std::memcpy(entry.bModel, model.data(), std::min(model.size(), sizeof entry.bModel));
         std::memcpy(entry.bFirmware, firmware.data(),

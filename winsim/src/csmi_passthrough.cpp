@@ -5,6 +5,7 @@
 #include <winsim/trace.h>
 
 #include <windows.h>
+#include <ata.h>
 #include <csmi.h>
 
 #include <cstring>
@@ -32,19 +33,19 @@ sas_address to_address(const UCHAR (&bytes)[8]) {
 void fill_status_fis(UCHAR (&fis)[20], const ata_reply& reply) {
     const auto& r = reply.registers;
     std::memset(fis, 0, sizeof fis);
-    fis[0] = 0x34;
-    fis[1] = 0x40; // interrupt
-    fis[2] = reply.status;
-    fis[3] = reply.error;
-    fis[4] = r.lba_low;
-    fis[5] = r.lba_mid;
-    fis[6] = r.lba_high;
-    fis[7] = r.device;
-    fis[8] = r.lba_low_ext;
-    fis[9] = r.lba_mid_ext;
-    fis[10] = r.lba_high_ext;
-    fis[12] = r.count;
-    fis[13] = r.count_ext;
+    fis[FIS_D2H_TYPE] = FIS_TYPE_REG_D2H;
+    fis[FIS_D2H_FLAGS] = FIS_D2H_INTERRUPT_BIT;
+    fis[FIS_D2H_STATUS] = reply.status;
+    fis[FIS_D2H_ERROR] = reply.error;
+    fis[FIS_D2H_LBA_LOW] = r.lba_low;
+    fis[FIS_D2H_LBA_MID] = r.lba_mid;
+    fis[FIS_D2H_LBA_HIGH] = r.lba_high;
+    fis[FIS_D2H_DEVICE] = r.device;
+    fis[FIS_D2H_LBA_LOW_EXP] = r.lba_low_ext;
+    fis[FIS_D2H_LBA_MID_EXP] = r.lba_mid_ext;
+    fis[FIS_D2H_LBA_HIGH_EXP] = r.lba_high_ext;
+    fis[FIS_D2H_COUNT] = r.count;
+    fis[FIS_D2H_COUNT_EXP] = r.count_ext;
 }
 
 } // namespace
@@ -73,7 +74,8 @@ std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t 
     const bool write = (parameters.uFlags & CSMI_SAS_STP_WRITE) != 0;
     const std::uint8_t* fis = parameters.bCommandFIS;
     if (parameters.uDataLength > size - data_at || (read && write) ||
-        (parameters.uDataLength > 0 && !read && !write) || fis[0] != 0x27 || (fis[1] & 0x80) == 0) {
+        (parameters.uDataLength > 0 && !read && !write) || fis[FIS_H2D_TYPE] != FIS_TYPE_REG_H2D ||
+        (fis[FIS_H2D_FLAGS] & FIS_H2D_COMMAND_BIT) == 0) {
         return CSMI_SAS_STATUS_INVALID_PARAMETER;
     }
 
@@ -87,8 +89,11 @@ std::uint32_t csmi_controller::stp_passthru(std::uint8_t* buffer, std::uint32_t 
         status.bConnectionStatus = CSMI_SAS_OPEN_REJECT_PROTOCOL_NOT_SUPPORTED;
     } else {
         ata_command command;
-        command.registers = {fis[3], fis[12], fis[4],  fis[5], fis[6], fis[7],
-                             fis[2], fis[11], fis[13], fis[8], fis[9], fis[10]};
+        command.registers = {
+            fis[FIS_H2D_FEATURES],    fis[FIS_H2D_COUNT],        fis[FIS_H2D_LBA_LOW],
+            fis[FIS_H2D_LBA_MID],     fis[FIS_H2D_LBA_HIGH],     fis[FIS_H2D_DEVICE],
+            fis[FIS_H2D_COMMAND],     fis[FIS_H2D_FEATURES_EXP], fis[FIS_H2D_COUNT_EXP],
+            fis[FIS_H2D_LBA_LOW_EXP], fis[FIS_H2D_LBA_MID_EXP],  fis[FIS_H2D_LBA_HIGH_EXP]};
         command.direction = parameters.uDataLength == 0 ? data_direction::none
                             : read                      ? data_direction::in
                                                         : data_direction::out;

@@ -12,21 +12,6 @@ namespace {
 
 constexpr std::uint32_t block_size = 512;
 
-namespace opcode {
-constexpr std::uint8_t identify_device = 0xEC;
-constexpr std::uint8_t read_log_ext = 0x2F;
-constexpr std::uint8_t set_features = 0xEF;
-constexpr std::uint8_t download_microcode = 0x92;
-constexpr std::uint8_t download_microcode_dma = 0x93;
-} // namespace opcode
-
-namespace subcommand {
-constexpr std::uint8_t offsets_immediate = 0x03;
-constexpr std::uint8_t whole_image = 0x07;
-constexpr std::uint8_t offsets_deferred = 0x0E;
-constexpr std::uint8_t activate = 0x0F;
-} // namespace subcommand
-
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos) {
@@ -104,9 +89,12 @@ drive::drive(const nlohmann::json& description, drive_services services)
     : id_(field<std::string>(description, "id", "drive")), services_(services) {
     fill_default_identify(identify_);
     const auto& identify = description.value("identify", nlohmann::json::object());
-    set_text(10, 10, field<std::string>(identify, "serial", ""));
-    set_text(23, 4, field<std::string>(identify, "firmware", ""));
-    set_text(27, 20, field<std::string>(identify, "model", ""));
+    set_text(ATA_ID_SERIAL_NUMBER, ATA_ID_SERIAL_NUMBER_WORDS,
+             field<std::string>(identify, "serial", ""));
+    set_text(ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS,
+             field<std::string>(identify, "firmware", ""));
+    set_text(ATA_ID_MODEL_NUMBER, ATA_ID_MODEL_NUMBER_WORDS,
+             field<std::string>(identify, "model", ""));
     if (identify.contains("words")) {
         for (const auto& [index, value] : identify.at("words").items()) {
             const auto word = std::stoul(index, nullptr, 0);
@@ -140,10 +128,10 @@ drive::drive(const nlohmann::json& description, drive_services services)
     for (const auto& sub : microcode.value("subcommands", nlohmann::json::array())) {
         rules_.subcommands.insert(byte_of(sub));
     }
-    rules_.min_blocks =
-        field<std::uint16_t>(microcode, "min_blocks", reported_block_limit(identify_[234]));
-    rules_.max_blocks =
-        field<std::uint16_t>(microcode, "max_blocks", reported_block_limit(identify_[235]));
+    rules_.min_blocks = field<std::uint16_t>(microcode, "min_blocks",
+                                             reported_block_limit(identify_[ATA_ID_DM_MIN_BLOCKS]));
+    rules_.max_blocks = field<std::uint16_t>(microcode, "max_blocks",
+                                             reported_block_limit(identify_[ATA_ID_DM_MAX_BLOCKS]));
     rules_.expected_length = field<std::uint64_t>(microcode, "expected_length", 0);
     rules_.firmware_after_activation =
         field<std::string>(microcode, "firmware_after_activation", "");
@@ -181,11 +169,11 @@ drive::drive(const nlohmann::json& description, drive_services services)
 
 const std::map<std::uint8_t, drive::command_entry>& drive::command_table() {
     static const std::map<std::uint8_t, command_entry> table = {
-        {opcode::identify_device, {&drive::identify_device, true}},
-        {opcode::read_log_ext, {&drive::read_log_ext, true}},
-        {opcode::set_features, {&drive::set_features, true}},
-        {opcode::download_microcode, {&drive::download_microcode, false}},
-        {opcode::download_microcode_dma, {&drive::download_microcode, false}},
+        {ATA_IDENTIFY_DEVICE, {&drive::identify_device, true}},
+        {ATA_READ_LOG_EXT, {&drive::read_log_ext, true}},
+        {ATA_SET_FEATURES, {&drive::set_features, true}},
+        {ATA_DOWNLOAD_MICROCODE, {&drive::download_microcode, false}},
+        {ATA_DOWNLOAD_MICROCODE_DMA, {&drive::download_microcode, false}},
     };
     return table;
 }
@@ -314,15 +302,15 @@ drive::outcome drive::download_microcode(const ata_command& command) {
     const std::uint32_t offset = static_cast<std::uint32_t>(r.lba_mid | r.lba_high << 8);
     const bool has_data = command.direction != data_direction::none && !command.data.empty();
 
-    if (sub == subcommand::activate) {
+    if (sub == ATA_DM_ACTIVATE) {
         if (has_data || !deferred_pending_ ||
             (rules_.expected_length != 0 && microcode_.size() != rules_.expected_length)) {
             return refuse;
         }
         return {ata_status::good, 0, 0, true};
     }
-    if (sub != subcommand::whole_image && sub != subcommand::offsets_immediate &&
-        sub != subcommand::offsets_deferred) {
+    if (sub != ATA_DM_WHOLE_IMAGE && sub != ATA_DM_OFFSETS_IMMEDIATE &&
+        sub != ATA_DM_OFFSETS_DEFERRED) {
         return refuse;
     }
     // Every other subcommand carries exactly the blocks its count announces.
@@ -331,7 +319,7 @@ drive::outcome drive::download_microcode(const ata_command& command) {
         return refuse;
     }
     const auto length = static_cast<std::uint32_t>(command.data.size());
-    if (sub == subcommand::whole_image) {
+    if (sub == ATA_DM_WHOLE_IMAGE) {
         if (rules_.expected_length != 0 && length != rules_.expected_length) {
             return refuse;
         }
@@ -359,7 +347,7 @@ drive::outcome drive::download_microcode(const ata_command& command) {
     }
     microcode_.insert(microcode_.end(), command.data.begin(), command.data.end());
     next_offset_blocks_ += blocks;
-    if (sub == subcommand::offsets_deferred) {
+    if (sub == ATA_DM_OFFSETS_DEFERRED) {
         deferred_pending_ = true;
         return {ata_status::good, 0, length};
     }
@@ -372,7 +360,8 @@ void drive::activate() {
     ++activations_;
     deferred_pending_ = false;
     if (!rules_.firmware_after_activation.empty()) {
-        set_text(23, 4, rules_.firmware_after_activation);
+        set_text(ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS,
+                 rules_.firmware_after_activation);
         update_checksum();
     }
 }
@@ -405,22 +394,23 @@ void drive::update_checksum() {
         return;
     }
     // Word 255: signature 0xA5 in the low byte, and a high byte that makes all 512 bytes sum to 0.
-    std::uint8_t sum = 0xA5;
-    for (std::size_t i = 0; i < 255; ++i) {
+    std::uint8_t sum = ATA_ID_INTEGRITY_SIGNATURE;
+    for (std::size_t i = 0; i < ATA_ID_INTEGRITY; ++i) {
         sum = static_cast<std::uint8_t>(sum + (identify_[i] & 0xFF) + (identify_[i] >> 8));
     }
-    identify_[255] = static_cast<std::uint16_t>(static_cast<std::uint8_t>(-sum) << 8 | 0xA5);
+    identify_[ATA_ID_INTEGRITY] = static_cast<std::uint16_t>(static_cast<std::uint8_t>(-sum) << 8 |
+                                                             ATA_ID_INTEGRITY_SIGNATURE);
 }
 
 std::string drive::firmware() const {
-    return trimmed(ata_text(identify_, 23, 4));
+    return trimmed(ata_text(identify_, ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS));
 }
 
 std::string drive::scsi_product() const {
     if (scsi_product_) {
         return *scsi_product_;
     }
-    return ata_text(identify_, 27, 8);
+    return ata_text(identify_, ATA_ID_MODEL_NUMBER, 8);
 }
 
 std::string drive::scsi_revision() const {
@@ -428,7 +418,8 @@ std::string drive::scsi_revision() const {
         return *scsi_revision_;
     }
     // SAT reports the last four characters of an eight-character revision.
-    auto revision = trimmed(ata_text(identify_, 23, 4));
+    auto revision =
+        trimmed(ata_text(identify_, ATA_ID_FIRMWARE_REVISION, ATA_ID_FIRMWARE_REVISION_WORDS));
     if (revision.size() > 4) {
         revision = revision.substr(revision.size() - 4);
     }

@@ -144,6 +144,10 @@ void machine::add_device(std::unique_ptr<device> added) {
     devices_.push_back(std::move(added));
 }
 
+void machine::add_device_first(std::unique_ptr<device> added) {
+    devices_.insert(devices_.begin(), std::move(added));
+}
+
 drive* machine::find_drive(std::string_view id) {
     for (auto& candidate : drives_) {
         if (candidate->id() == id) {
@@ -178,6 +182,8 @@ open_result machine::open(std::wstring_view name, std::uint32_t access, std::uin
         }
         if (!allowed) {
             result.error = ERROR_SHARING_VIOLATION;
+        } else if (const std::uint32_t refused = target->opening(); refused != 0) {
+            result.error = refused;
         } else {
             result.id = next_id_++;
             opens_[result.id] = {target, utf8(name), access, share};
@@ -199,7 +205,9 @@ void machine::close(open_id id) {
     }
     trace_.write(
         {{"call", "CloseHandle"}, {"target", open->second.name}, {"ok", true}, {"error", 0}});
+    device* const target = open->second.target;
     opens_.erase(open);
+    target->closed();
 }
 
 std::uint32_t machine::control(open_id id, std::uint32_t code, void* in, std::uint32_t in_length,

@@ -1,20 +1,13 @@
 #include <winsim/sat.h>
 
+#include <ata.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace winsim {
 namespace {
-
-namespace sat_protocol {
-constexpr std::uint8_t non_data = 3;
-constexpr std::uint8_t pio_in = 4;
-constexpr std::uint8_t pio_out = 5;
-constexpr std::uint8_t dma = 6;
-constexpr std::uint8_t udma_in = 10;
-constexpr std::uint8_t udma_out = 11;
-} // namespace sat_protocol
 
 constexpr std::uint8_t invalid_field_in_cdb = 0x24;
 constexpr std::uint8_t invalid_command_opcode = 0x20;
@@ -81,15 +74,15 @@ scsi_result inquiry(drive& target, std::span<const std::uint8_t> cdb, data_direc
 // The data phase must agree with the protocol and T_DIR of the block, as a SATL checks.
 bool data_phase_agrees(const ata_passthrough_cdb& block, data_direction direction, bool has_data) {
     switch (block.protocol) {
-    case sat_protocol::non_data:
+    case SAT_PROTOCOL_NON_DATA:
         return !has_data;
-    case sat_protocol::pio_in:
-    case sat_protocol::udma_in:
+    case SAT_PROTOCOL_PIO_DATA_IN:
+    case SAT_PROTOCOL_UDMA_DATA_IN:
         return !has_data || (direction == data_direction::in && block.from_device);
-    case sat_protocol::pio_out:
-    case sat_protocol::udma_out:
+    case SAT_PROTOCOL_PIO_DATA_OUT:
+    case SAT_PROTOCOL_UDMA_DATA_OUT:
         return !has_data || (direction == data_direction::out && !block.from_device);
-    case sat_protocol::dma:
+    case SAT_PROTOCOL_DMA:
         return !has_data || (direction == data_direction::in) == block.from_device;
     default:
         return false;
@@ -103,13 +96,13 @@ bool fields_announce_the_data_phase(const ata_passthrough_cdb& block, std::size_
     const auto& r = block.registers;
     std::uint32_t announced = 0;
     switch (block.t_length) {
-    case 0:
+    case SAT_T_LENGTH_NONE:
         break;
-    case 1:
+    case SAT_T_LENGTH_FEATURES:
         announced = block.extend ? static_cast<std::uint32_t>(r.features_ext << 8 | r.features)
                                  : r.features;
         break;
-    case 2:
+    case SAT_T_LENGTH_COUNT:
         announced = block.extend ? static_cast<std::uint32_t>(r.count_ext << 8 | r.count) : r.count;
         break;
     default:
@@ -118,8 +111,8 @@ bool fields_announce_the_data_phase(const ata_passthrough_cdb& block, std::size_
     if (block.in_blocks) {
         announced *= 512;
     }
-    if (block.protocol == sat_protocol::non_data) {
-        return block.t_length == 0 && length == 0;
+    if (block.protocol == SAT_PROTOCOL_NON_DATA) {
+        return block.t_length == SAT_T_LENGTH_NONE && length == 0;
     }
     return block.t_length != 0 && announced != 0 && announced == length;
 }
@@ -179,43 +172,46 @@ scsi_result ata_passthrough(drive& target, const ata_passthrough_cdb& block,
 
 std::optional<ata_passthrough_cdb> decode_ata_passthrough(std::span<const std::uint8_t> cdb) {
     ata_passthrough_cdb block;
-    if (cdb.size() >= 16 && cdb[0] == 0x85) {
-        block.extend = (cdb[1] & 0x01) != 0;
+    if (cdb.size() >= SAT_CDB16_BYTES && cdb[0] == SAT_ATA_PASS_THROUGH_16) {
+        block.extend = (cdb[SAT16_PROTOCOL] & SAT_EXTEND) != 0;
         auto& r = block.registers;
-        r.features = cdb[4];
-        r.count = cdb[6];
-        r.lba_low = cdb[8];
-        r.lba_mid = cdb[10];
-        r.lba_high = cdb[12];
-        r.device = cdb[13];
-        r.command = cdb[14];
+        r.features = cdb[SAT16_FEATURES];
+        r.count = cdb[SAT16_COUNT];
+        r.lba_low = cdb[SAT16_LBA_LOW];
+        r.lba_mid = cdb[SAT16_LBA_MID];
+        r.lba_high = cdb[SAT16_LBA_HIGH];
+        r.device = cdb[SAT16_DEVICE];
+        r.command = cdb[SAT16_COMMAND];
         // Without EXTEND the upper register halves are not sent.
         if (block.extend) {
-            r.features_ext = cdb[3];
-            r.count_ext = cdb[5];
-            r.lba_low_ext = cdb[7];
-            r.lba_mid_ext = cdb[9];
-            r.lba_high_ext = cdb[11];
+            r.features_ext = cdb[SAT16_FEATURES_EXT];
+            r.count_ext = cdb[SAT16_COUNT_EXT];
+            r.lba_low_ext = cdb[SAT16_LBA_LOW_EXT];
+            r.lba_mid_ext = cdb[SAT16_LBA_MID_EXT];
+            r.lba_high_ext = cdb[SAT16_LBA_HIGH_EXT];
         }
         block.route = "sat16";
-    } else if (cdb.size() >= 12 && cdb[0] == 0xA1) {
+    } else if (cdb.size() >= SAT_CDB12_BYTES && cdb[0] == SAT_ATA_PASS_THROUGH_12) {
         auto& r = block.registers;
-        r.features = cdb[3];
-        r.count = cdb[4];
-        r.lba_low = cdb[5];
-        r.lba_mid = cdb[6];
-        r.lba_high = cdb[7];
-        r.device = cdb[8];
-        r.command = cdb[9];
+        r.features = cdb[SAT12_FEATURES];
+        r.count = cdb[SAT12_COUNT];
+        r.lba_low = cdb[SAT12_LBA_LOW];
+        r.lba_mid = cdb[SAT12_LBA_MID];
+        r.lba_high = cdb[SAT12_LBA_HIGH];
+        r.device = cdb[SAT12_DEVICE];
+        r.command = cdb[SAT12_COMMAND];
         block.route = "sat12";
     } else {
         return std::nullopt;
     }
-    block.protocol = static_cast<std::uint8_t>((cdb[1] >> 1) & 0x0F);
-    block.check_condition = (cdb[2] & 0x20) != 0;
-    block.from_device = (cdb[2] & 0x08) != 0;
-    block.in_blocks = (cdb[2] & 0x04) != 0;
-    block.t_length = static_cast<std::uint8_t>(cdb[2] & 0x03);
+    // Bytes 1 and 2 lie alike in both blocks.
+    const std::uint8_t flags = cdb[SAT16_FLAGS];
+    block.protocol =
+        static_cast<std::uint8_t>((cdb[SAT16_PROTOCOL] & SAT_PROTOCOL_MASK) >> SAT_PROTOCOL_SHIFT);
+    block.check_condition = (flags & SAT_CK_COND) != 0;
+    block.from_device = (flags & SAT_T_DIR_IN) != 0;
+    block.in_blocks = (flags & SAT_BYT_BLOK) != 0;
+    block.t_length = static_cast<std::uint8_t>(flags & SAT_T_LENGTH_MASK);
     return block;
 }
 
@@ -239,12 +235,20 @@ std::vector<std::uint8_t> ata_return_sense(const ata_reply& reply, bool extend, 
     auto sense = plain_sense(key, 0x00, ata_information_available, format);
     if (format == sense_format::descriptor) {
         sense[7] = 14;
-        const std::uint8_t descriptor[14] = {
-            0x09,          0x0C,           static_cast<std::uint8_t>(extend ? 1 : 0),
-            reply.error,   r.count_ext,    r.count,
-            r.lba_low_ext, r.lba_low,      r.lba_mid_ext,
-            r.lba_mid,     r.lba_high_ext, r.lba_high,
-            r.device,      reply.status};
+        const std::uint8_t descriptor[14] = {SAT_ATA_RETURN_DESCRIPTOR,
+                                             0x0C,
+                                             static_cast<std::uint8_t>(extend ? 1 : 0),
+                                             reply.error,
+                                             r.count_ext,
+                                             r.count,
+                                             r.lba_low_ext,
+                                             r.lba_low,
+                                             r.lba_mid_ext,
+                                             r.lba_mid,
+                                             r.lba_high_ext,
+                                             r.lba_high,
+                                             r.device,
+                                             reply.status};
         sense.insert(sense.end(), std::begin(descriptor), std::end(descriptor));
         return sense;
     }

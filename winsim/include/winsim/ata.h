@@ -1,6 +1,8 @@
 // The twelve ATA registers, the data phase, and what a drive answers.
 #pragma once
 
+#include <ata.h>
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -50,17 +52,17 @@ struct ata_reply {
 };
 
 namespace ata_status {
-constexpr std::uint8_t busy = 0x80;
-constexpr std::uint8_t ready = 0x40;
-constexpr std::uint8_t device_fault = 0x20;
-constexpr std::uint8_t seek_complete = 0x10;
-constexpr std::uint8_t error = 0x01;
+constexpr std::uint8_t busy = ATA_STATUS_BSY;
+constexpr std::uint8_t ready = ATA_STATUS_DRDY;
+constexpr std::uint8_t device_fault = ATA_STATUS_DF;
+constexpr std::uint8_t seek_complete = ATA_STATUS_DSC;
+constexpr std::uint8_t error = ATA_STATUS_ERR;
 constexpr std::uint8_t good = ready | seek_complete;           // 0x50
 constexpr std::uint8_t failed = ready | seek_complete | error; // 0x51
 } // namespace ata_status
 
 namespace ata_error {
-constexpr std::uint8_t abort = 0x04;
+constexpr std::uint8_t abort = ATA_ERROR_ABRT;
 }
 
 } // namespace winsim

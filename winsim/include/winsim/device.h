@@ -33,13 +33,18 @@ public:
     device(const device&) = delete;
     device& operator=(const device&) = delete;
 
-    bool answers_to(std::wstring_view name) const;
+    virtual bool answers_to(std::wstring_view name) const;
     // Another process holds the device open for reading and writing, sharing both.
     bool in_use_elsewhere() const { return in_use_elsewhere_; }
 
     // The driver's answer: a refused code or an injected error first, else the
     // kind's own handling. Returns the Windows error (0: success).
     std::uint32_t control(control_request& request);
+
+    // The driver's answer to an open that sharing and rights allow (0: opened), and its note
+    // of a close. A device made in code may script them; the machine's own accept every open.
+    virtual std::uint32_t opening() { return 0; }
+    virtual void closed() {}
 
 protected:
     virtual std::uint32_t handle(control_request& request) = 0;

@@ -97,7 +97,9 @@ private:
     void activate();
     // A port reset in the middle of a command: the drive drops what it has not activated.
     void reset_by_port();
-    bool security_locked() const { return (identify_[128] & 0x0004) != 0; }
+    bool security_locked() const {
+        return (identify_[ATA_ID_SECURITY_STATUS] & ATA_ID_SECURITY_LOCKED) != 0;
+    }
     void set_text(int first_word, int word_count, const std::string& text);
     void update_checksum();
 

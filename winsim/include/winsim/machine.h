@@ -53,6 +53,9 @@ public:
 
     // Another kind of device (a controller) joins the machine this way.
     void add_device(std::unique_ptr<device> added);
+    // A device asked before the machine's own whether it answers to a name: a driver made in
+    // code that stands in for them (the fuzz targets' scripted driver).
+    void add_device_first(std::unique_ptr<device> added);
 
 private:
     struct open_device {
