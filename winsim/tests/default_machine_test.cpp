@@ -7,11 +7,11 @@
 namespace winsim {
 namespace {
 
-TEST(default_machine, equals_the_example_description) {
+TEST(DefaultMachine, EqualsTheExampleDescription) {
     EXPECT_EQ(default_machine_description(), fwu_test::default_machine());
 }
 
-TEST(default_machine, the_halvern_drive_activates_a_segmented_one_mebibyte_image) {
+TEST(DefaultMachine, TheHalvernDriveActivatesASegmentedOneMebibyteImage) {
     testing::machine_test sim(default_machine_description());
     const auto id = sim.open_exclusive();
     ASSERT_NE(id, 0u);
@@ -32,7 +32,7 @@ TEST(default_machine, the_halvern_drive_activates_a_segmented_one_mebibyte_image
     EXPECT_EQ(halvern->firmware(), "HT10A002");
 }
 
-TEST(default_machine, lists_the_drives_and_devices_each_program_expects) {
+TEST(DefaultMachine, ListsTheDrivesAndDevicesEachProgramExpects) {
     const auto description = default_machine_description();
     testing::machine_test sim(description);
     for (const wchar_t* name :
