@@ -16,8 +16,9 @@ echo "test names:"
 echo "  no findings"
 
 echo "clang-tidy:"
+# The test support is checked for its names only (tests/support/.clang-tidy).
 run-clang-tidy -p "$build" -j "$jobs" -quiet \
-  "^$root/($dirs)/(?!(.*/)?tests/).*\.cpp$" >"$build/clang-tidy.log" 2>&1 || {
+  "^$root/($dirs|tests/support)/(?!(.*/)?tests/).*\.cpp$" >"$build/clang-tidy.log" 2>&1 || {
   grep -E "(warning|error):" "$build/clang-tidy.log" | sed 's/\x1b\[[0-9;]*m//g' | sort -u
   echo "clang-tidy: findings above (full output: $build/clang-tidy.log)" >&2
   exit 1
