@@ -28,14 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     context.route_flags = route_csmi;
     const uint8_t choice = script.byte();
     context.verbosity = choice % 3;
-    context.l_flag = (choice >> 2) & 1;
+    const bool l_flag = ((choice >> 2) & 1) != 0;
     // A phy number from the command line (any value "/C:" reads) or -1: find it by address.
     int32_t phy_index = (choice & 0x08) != 0 ? static_cast<int32_t>(script.dword()) : -1;
     uint8_t sas_address[8] = {};
     script.copy(sas_address, sizeof sas_address);
 
-    if (open_csmi_device(context, L"\\\\.\\SCSI2:", phy_index, sas_address) == result_completed) {
-        fuzz::require(context.l_flag != 0 || (phy_index >= 0 && phy_index < CSMI_SAS_MAX_PHYS),
+    if (open_csmi_device(context, L"\\\\.\\SCSI2:", phy_index, sas_address, l_flag) ==
+        result_completed) {
+        fuzz::require(l_flag || (phy_index >= 0 && phy_index < CSMI_SAS_MAX_PHYS),
                       "the chosen phy is an entry of the table");
         drive_identity identity;
         if (read_identify(context, identity, identify_purpose::gate) == result_completed) {

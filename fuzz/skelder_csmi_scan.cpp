@@ -1,6 +1,6 @@
 // Skelder's "--scan": fifteen controllers whose drivers answer from the script (driver
 // information, controller configuration, phy tables, STP IDENTIFY and SSP INQUIRY replies).
-#include "device/csmi_scan.h"
+#include "main/csmi_scan.h"
 
 #include "fuzz_environment.h"
 #include "reply_script.h"

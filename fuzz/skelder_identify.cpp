@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    device_context context = fuzz::skelder_record(data, size);
+    bool l_flag = false;
+    device_context context = fuzz::skelder_record(data, size, &l_flag);
     if (context.handle == INVALID_HANDLE_VALUE) {
         return 0;
     }
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           identity.firmware_revision.size() <= 8,
                       "texts fit their IDENTIFY fields");
         print_drive_info(identity, 64);
-        security_gate(identity, context.l_flag, context.verbosity);
+        security_gate(identity, l_flag, context.verbosity);
     }
     CloseHandle(context.handle);
     return 0;

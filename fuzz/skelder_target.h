@@ -12,9 +12,10 @@
 
 namespace fuzz {
 
-// The route (SCSI, ATA or CSMI) and the verbosity come from the script's first byte; the
-// disk is opened through the scripted driver like the run opens it.
-inline skelder::device_context skelder_record(const uint8_t* data, size_t size) {
+// The route (SCSI, ATA or CSMI), the verbosity and "/l" come from the script's first byte;
+// the disk is opened through the scripted driver like the run opens it.
+inline skelder::device_context skelder_record(const uint8_t* data, size_t size,
+                                              bool* l_flag = nullptr) {
     reset_scripted_driver(data, size);
     skelder::device_context context;
     std::memset(&context, 0, sizeof context);
@@ -23,7 +24,9 @@ inline skelder::device_context skelder_record(const uint8_t* data, size_t size) 
     context.route_flags = routes[choice % 3];
     context.verbosity = (choice >> 2) % 3;
     context.cdb_flags = skelder::cdb_flag_16_byte | ((choice & 0x10) != 0 ? 0x20u : 0u);
-    context.l_flag = (choice >> 5) & 1;
+    if (l_flag != nullptr) {
+        *l_flag = ((choice >> 5) & 1) != 0;
+    }
     context.handle = CreateFileW(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
     return context;

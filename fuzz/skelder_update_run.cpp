@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     context.route_flags = routes[route % 3];
     context.cdb_flags = cdb_flag_16_byte | ((route & 0x04) != 0 ? cdb_flag_check_condition : 0);
     context.verbosity = (route >> 3) % 3;
-    context.l_flag = (route >> 5) & 1;
+    settings.options.l_flag = ((route >> 5) & 1) != 0;
     if ((context.route_flags & route_csmi) != 0) {
         std::wcscpy(settings.device_path, L"\\\\.\\SCSI2:");
         settings.phy_index = (route & 0x40) != 0 ? script.byte() % 34 : -1;
@@ -56,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.request.segment_blocks = static_cast<uint8_t>(1 + (options >> 2) % 3);
     settings.retry_count = (options >> 4) % 3;
     if ((options & 0x40) != 0) {
-        context.route_flags |= flag_file_given;
+        settings.options.download = true;
         std::wcscpy(settings.request.file_name, image_name.c_str());
     }
     if ((options & 0x80) != 0) {
-        context.route_flags |= flag_activate;
+        settings.options.activate = true;
     }
 
     const int exit_code = run_update(context, settings);

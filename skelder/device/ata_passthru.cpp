@@ -67,8 +67,8 @@ bool set_data_phase(ATA_PASS_THROUGH_EX& request, const device_context& context)
     return true;
 }
 
-int32_t judge_reply(const ATA_PASS_THROUGH_EX& reply, const device_context& context,
-                    DWORD returned) {
+result_code judge_reply(const ATA_PASS_THROUGH_EX& reply, const device_context& context,
+                        DWORD returned) {
     const UCHAR status = reply.CurrentTaskFile[tf_command_status];
     const UCHAR error = reply.CurrentTaskFile[tf_features_error];
     if (status == status_ready_seek_complete) {
@@ -97,7 +97,7 @@ int32_t judge_reply(const ATA_PASS_THROUGH_EX& reply, const device_context& cont
 
 } // namespace
 
-int32_t issue_ata_passthru(device_context& context) {
+result_code issue_ata_passthru(device_context& context) {
     ATA_PASS_THROUGH_EX request;
     memset(&request, 0, sizeof(request));
     request.Length = sizeof(ATA_PASS_THROUGH_EX);
@@ -122,7 +122,7 @@ int32_t issue_ata_passthru(device_context& context) {
                                                        : result_request_failed;
     }
 
-    const int32_t result = judge_reply(request, context, returned);
+    const result_code result = judge_reply(request, context, returned);
     if (!valid_direction && result == result_completed) {
         return result_request_failed;
     }

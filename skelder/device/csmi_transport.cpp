@@ -1,13 +1,15 @@
 #include "device/csmi_transport.h"
 
+#include "device/csmi_buffer.h"
 #include "device/csmi_dump.h"
 #include "device/csmi_request.h"
 #include "device/result_codes.h"
 
-#include <new>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
+
+#include <memory>
+#include <new>
 
 namespace skelder {
 
@@ -71,8 +73,8 @@ bool all_zero(const UCHAR (&fis)[20]) {
 // never count as success. A status part the driver left zero shows nothing of what the drive
 // did: some drivers report success after a controller error, so a download judged by it has
 // failed (an IDENTIFY is judged by the data it brought instead).
-int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
-                         const device_context& context) {
+result_code judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
+                             const device_context& context) {
     if (status.bConnectionStatus != CSMI_SAS_OPEN_ACCEPT) {
         if (context.verbosity != 0) {
             printf("issue_stp_passthru: CMD=0x%x not delivered. bConnectionStatus=%d\n",
@@ -99,8 +101,8 @@ int32_t judge_stp_status(const CSMI_SAS_STP_PASSTHRU_STATUS& status,
 
 } // namespace
 
-int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, int32_t& phy_index,
-                         const uint8_t (&sas_address)[8]) {
+result_code open_csmi_device(device_context& context, const WCHAR* controller_path,
+                             int32_t& phy_index, const uint8_t (&sas_address)[8], bool l_flag) {
     context.handle =
         CreateFileW(controller_path, GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -110,10 +112,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
         return result_request_failed;
     }
 
-    auto* phy_info = new (std::nothrow) CSMI_SAS_PHY_INFO_BUFFER;
+    const std::unique_ptr<CSMI_SAS_PHY_INFO_BUFFER> phy_info(new (std::nothrow)
+                                                                 CSMI_SAS_PHY_INFO_BUFFER);
     if (phy_info == nullptr || !get_phy_info(context.handle, *phy_info)) {
         printf("Could not get CSMI phy information for %ls\n", controller_path);
-        delete phy_info;
         return result_request_failed;
     }
     const CSMI_SAS_PHY_INFO& table = phy_info->Information;
@@ -121,11 +123,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     // "/l" with an address: the address is used as it is; the table is not consulted. The phy
     // form gives no address to use, so there the phy number chooses the target as without
     // "/l" (an address of zeros would reach whichever drive reports that address).
-    if (context.l_flag != 0 && phy_index < 0) {
+    if (l_flag && phy_index < 0) {
         memset(&context.phy_entity, 0, sizeof context.phy_entity);
         memcpy(context.phy_entity.Identify.bSASAddress, sas_address, 8);
         memcpy(context.phy_entity.Attached.bSASAddress, sas_address, 8);
-        delete phy_info;
         return result_completed;
     }
 
@@ -146,7 +147,6 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
         }
         if (!matched) {
             printf("Device Opened but SAS Address does not match any attached phy \n");
-            delete phy_info;
             return result_request_failed;
         }
     }
@@ -154,11 +154,10 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     // The table has 32 entries; a larger number names no phy.
     if (phy_index >= CSMI_SAS_MAX_PHYS || !attached_and_identified(table.Phy[phy_index])) {
         printf("Device Opened but Phy %d not valid.\n", static_cast<int>(phy_index));
-        delete phy_info;
         return result_request_failed;
     }
     const CSMI_SAS_PHY_ENTITY& chosen = table.Phy[phy_index];
-    int32_t result = result_completed;
+    result_code result = result_completed;
     switch (chosen.Attached.bTargetPortProtocol) {
     case CSMI_SAS_PROTOCOL_SATA:
         if (context.verbosity >= 1) {
@@ -186,34 +185,30 @@ int32_t open_csmi_device(device_context& context, const WCHAR* controller_path, 
     if (result == result_completed) {
         context.phy_entity = chosen;
     }
-    delete phy_info;
     return result;
 }
 
-int32_t issue_stp_passthru(device_context& context) {
+result_code issue_stp_passthru(device_context& context) {
     if (context.direction != data_none && context.direction != data_in &&
         context.direction != data_out) {
         return result_invalid_request;
     }
     const bool with_data = context.direction != data_none;
-    const uint64_t wanted = uint64_t{stp_request_size} + (with_data ? context.transfer_length : 0);
-    void* memory = wanted <= 0xFFFFFFFFu ? malloc(static_cast<size_t>(wanted)) : nullptr;
-    if (memory == nullptr) {
+    csmi_buffer buffer(uint64_t{stp_request_size} + (with_data ? context.transfer_length : 0));
+    if (!buffer.allocated()) {
         printf("Error allocating memory for stp command\n");
         return result_invalid_request;
     }
-    const auto size = static_cast<uint32_t>(wanted);
+    const uint32_t size = buffer.size();
     if (context.verbosity == 2) {
         printf("Allocated %d bytes for cmd 0x%x\n", static_cast<int>(size),
                context.registers.command);
     }
 
-    auto* request = static_cast<CSMI_SAS_STP_PASSTHRU_BUFFER*>(memory);
-    auto* bytes = static_cast<uint8_t*>(memory);
-    memset(memory, 0, size);
-    fill_ioctl_header(request->IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_STP_PASSTHRU,
+    auto& request = buffer.as<CSMI_SAS_STP_PASSTHRU_BUFFER>();
+    fill_ioctl_header(request.IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_STP_PASSTHRU,
                       pass_through_timeout(context), size);
-    CSMI_SAS_STP_PASSTHRU& parameters = request->Parameters;
+    CSMI_SAS_STP_PASSTHRU& parameters = request.Parameters;
     parameters.bPhyIdentifier = context.phy_entity.Identify.bPhyIdentifier;
     parameters.bPortIdentifier = context.phy_entity.bPortIdentifier;
     parameters.bConnectionRate = CSMI_SAS_LINK_RATE_NEGOTIATED;
@@ -229,7 +224,7 @@ int32_t issue_stp_passthru(device_context& context) {
     }
     parameters.uDataLength = with_data ? context.transfer_length : 0;
     if (context.direction == data_out && context.transfer_length > 0) {
-        memcpy(bytes + stp_data_offset, context.data_buffer, context.transfer_length);
+        memcpy(buffer.bytes() + stp_data_offset, context.data_buffer, context.transfer_length);
     }
     if (context.verbosity == 2) {
         printf("------\n\n");
@@ -238,42 +233,41 @@ int32_t issue_stp_passthru(device_context& context) {
     }
 
     DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(context.handle, IOCTL_SCSI_MINIPORT, memory, size, memory, size,
-                                    &returned, nullptr);
+    const BOOL ok = DeviceIoControl(context.handle, IOCTL_SCSI_MINIPORT, buffer.bytes(), size,
+                                    buffer.bytes(), size, &returned, nullptr);
     context.last_error = GetLastError();
 
-    int32_t result = result_request_failed;
-    if (ok == FALSE || request->IoctlHeader.ReturnCode != CSMI_SAS_STATUS_SUCCESS) {
+    result_code result = result_request_failed;
+    if (ok == FALSE || request.IoctlHeader.ReturnCode != CSMI_SAS_STATUS_SUCCESS) {
         printf("%s: CMD=0x%x failed. ioret=%d GetLastErr=0x%x, IoctlHeader->ReturnCode=%d\n",
                "issue_stp_passthru", context.registers.command, ok != FALSE ? 1 : 0,
                static_cast<unsigned>(context.last_error),
-               static_cast<int>(request->IoctlHeader.ReturnCode));
+               static_cast<int>(request.IoctlHeader.ReturnCode));
     } else {
-        result = judge_stp_status(request->Status, context);
+        result = judge_stp_status(request.Status, context);
         // Data read come back only from a command that succeeded.
         if (result == result_completed && context.direction == data_in &&
             context.transfer_length > 0) {
-            memcpy(context.data_buffer, bytes + stp_data_offset, context.transfer_length);
+            memcpy(context.data_buffer, buffer.bytes() + stp_data_offset, context.transfer_length);
         }
     }
     if (context.verbosity == 2) {
         printf("Status ");
-        print_fis(request->Status.bStatusFIS);
+        print_fis(request.Status.bStatusFIS);
     }
-    free(memory);
     return result;
 }
 
 int32_t send_ssp_inquiry(HANDLE controller, const CSMI_SAS_PHY_ENTITY& phy, DWORD& error_code) {
-    void* memory = calloc(1, ssp_request_size);
-    if (memory == nullptr) {
+    csmi_buffer buffer(ssp_request_size);
+    if (!buffer.allocated()) {
         error_code = ERROR_NOT_ENOUGH_MEMORY;
         return 0;
     }
-    auto* request = static_cast<CSMI_SAS_SSP_PASSTHRU_BUFFER*>(memory);
-    fill_ioctl_header(request->IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_SSP_PASSTHRU,
+    auto& request = buffer.as<CSMI_SAS_SSP_PASSTHRU_BUFFER>();
+    fill_ioctl_header(request.IoctlHeader, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_SSP_PASSTHRU,
                       csmi_info_timeout_seconds, ssp_request_size);
-    CSMI_SAS_SSP_PASSTHRU& parameters = request->Parameters;
+    CSMI_SAS_SSP_PASSTHRU& parameters = request.Parameters;
     parameters.bPhyIdentifier = 0;
     parameters.bPortIdentifier = 0xFF; // any port
     parameters.bConnectionRate = CSMI_SAS_LINK_RATE_NEGOTIATED;
@@ -290,11 +284,10 @@ int32_t send_ssp_inquiry(HANDLE controller, const CSMI_SAS_PHY_ENTITY& phy, DWOR
     }
     printf("\n");
 
-    const bool ok = send_csmi_request(controller, memory, ssp_request_size);
+    const bool ok = send_csmi_request(controller, buffer.bytes(), buffer.size());
     if (!ok) {
         error_code = GetLastError();
     }
-    free(memory);
     return ok ? 1 : 0;
 }
 

@@ -11,14 +11,10 @@
 
 namespace skelder {
 
-// route_flags: the route bits, then the run's own flags.
+// route_flags: the route the commands take.
 inline constexpr uint64_t route_scsi = 0x01;
 inline constexpr uint64_t route_ata = 0x02;
 inline constexpr uint64_t route_csmi = 0x04;
-inline constexpr uint64_t flag_activate = 0x10;
-inline constexpr uint64_t flag_show_info = 0x20;
-inline constexpr uint64_t flag_file_given = 0x40;
-inline constexpr uint64_t flag_scan = 0x80;
 
 // direction
 inline constexpr uint32_t data_none = 0;
@@ -61,14 +57,16 @@ struct device_context {
     uint32_t direction;
     void* data_buffer;
     uint32_t transfer_length;
-    uint32_t timeout_seconds; // 0: 5 seconds on every route
+    uint32_t timeout_seconds; // 0: 5 seconds on every route; carried over like the registers
     int32_t verbosity;
     uint64_t route_flags;
-    uint64_t l_flag;
     uint32_t last_error;
     uint32_t addressing;
     uint32_t protocol;
-    ata_registers registers; // nothing clears these between commands
+    // Never cleared between commands: each writer sets what its command needs, and the other
+    // registers go out as the previous command left them ("carried over" at each writer).
+    // Nothing writes the _ext bytes, so they stay zero.
+    ata_registers registers;
     uint32_t cdb_flags;
     CSMI_SAS_PHY_ENTITY phy_entity; // the phy the CSMI route reaches the drive through
 };

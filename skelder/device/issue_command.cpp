@@ -7,7 +7,7 @@
 
 namespace skelder {
 
-int32_t issue_command(device_context& context) {
+result_code issue_command(device_context& context) {
     if ((context.route_flags & route_scsi) != 0) {
         return issue_scsi_passthru(context);
     }

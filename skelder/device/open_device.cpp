@@ -6,7 +6,7 @@
 
 namespace skelder {
 
-int32_t open_device(device_context& context, const WCHAR* path) {
+result_code open_device(device_context& context, const WCHAR* path) {
     SetLastError(0);
     context.handle =
         CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -16,8 +16,9 @@ constexpr UCHAR scsi_status_check_condition = 0x02;
 // ERR, DF and BSY: the drive did not complete the command.
 constexpr UCHAR ata_status_failed_bits = 0x01 | 0x20 | 0x80;
 
-// The SAT layer refused CK_COND itself: the command never reached the drive.
-constexpr int32_t ck_cond_refused = -2;
+// The SAT layer refused CK_COND itself: the command never reached the drive. Never returned
+// beyond this file, so it takes a value no caller sees.
+constexpr auto ck_cond_refused = static_cast<result_code>(-2);
 
 // Fills the data phase; returns the direction that goes on the wire.
 uint32_t set_data_phase(SCSI_PASS_THROUGH_DIRECT& header, const device_context& context) {
@@ -44,7 +45,7 @@ uint32_t set_data_phase(SCSI_PASS_THROUGH_DIRECT& header, const device_context& 
 // A CHECK CONDITION: the ATA registers a SAT layer returns for CK_COND (NO SENSE or RECOVERED
 // ERROR with the drive's status) are judged by the drive's status; a SAT layer without ATA
 // PASS-THROUGH means the route is not supported; anything else failed the command.
-int32_t judge_check_condition(const scsi_request& request, bool ck_cond) {
+result_code judge_check_condition(const scsi_request& request, bool ck_cond) {
     const sat_sense sense = read_sat_sense(request.sense, sizeof request.sense);
     if (sense.key == sense_key_illegal_request && sense.ascq == 0) {
         if (sense.asc == asc_invalid_field_in_cdb && ck_cond) {
@@ -66,7 +67,7 @@ int32_t judge_check_condition(const scsi_request& request, bool ck_cond) {
     return result_device_error;
 }
 
-int32_t send_and_judge(device_context& context, bool ck_cond) {
+result_code send_and_judge(device_context& context, bool ck_cond) {
     scsi_request request;
     prepare_scsi_request(request, context);
     const uint32_t direction = set_data_phase(request.header, context);
@@ -92,9 +93,9 @@ int32_t send_and_judge(device_context& context, bool ck_cond) {
     if (status == scsi_status_good) {
         return result_completed;
     }
-    const int32_t result = status == scsi_status_check_condition
-                               ? judge_check_condition(request, ck_cond)
-                               : result_device_error;
+    const result_code result = status == scsi_status_check_condition
+                                   ? judge_check_condition(request, ck_cond)
+                                   : result_device_error;
     if (context.verbosity != 0 && result != result_completed && result != ck_cond_refused) {
         if (status == scsi_status_check_condition) {
             printf("CHECK CONDITION ERROR for CMD: %x Sense Buffer: %x %x %x\n",
@@ -111,9 +112,9 @@ int32_t send_and_judge(device_context& context, bool ck_cond) {
 
 } // namespace
 
-int32_t issue_scsi_passthru(device_context& context) {
+result_code issue_scsi_passthru(device_context& context) {
     const bool ck_cond = (context.cdb_flags & cdb_flag_check_condition) != 0;
-    const int32_t result = send_and_judge(context, ck_cond);
+    const result_code result = send_and_judge(context, ck_cond);
     // A SAT layer that does not take CK_COND gets the command once more without it.
     return result == ck_cond_refused ? send_and_judge(context, false) : result;
 }

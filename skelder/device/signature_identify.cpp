@@ -4,8 +4,9 @@
 
 namespace skelder {
 
-int32_t send_signature_identify(device_context& context) {
+result_code send_signature_identify(device_context& context) {
     unsigned char reply[512] = {};
+    // Carried over from the previous command: the device register and the timeout.
     context.data_buffer = reply;
     context.transfer_length = sizeof(reply);
     context.direction = data_in;
@@ -17,7 +18,7 @@ int32_t send_signature_identify(device_context& context) {
     context.registers.lba_low = 0xDB;
     context.registers.lba_mid = 0x97;
     context.registers.lba_high = 0x20;
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.data_buffer = nullptr; // the buffer ends with this call
     return result;
 }

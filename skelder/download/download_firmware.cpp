@@ -85,8 +85,8 @@ void print_plan(uint8_t subcommand, int64_t size, const download_plan& plan) {
 
 } // namespace
 
-int32_t read_firmware_image(const download_request& request, int32_t verbosity,
-                            firmware_image& image) {
+result_code read_firmware_image(const download_request& request, int32_t verbosity,
+                                firmware_image& image) {
     FILE* file = open_image(request.file_name);
     if (file == nullptr) {
         if (verbosity != 0) {
@@ -123,8 +123,8 @@ int32_t read_firmware_image(const download_request& request, int32_t verbosity,
     return result_completed;
 }
 
-int32_t check_adapter_fit(const download_request& request, const firmware_image& image,
-                          const adapter_limits& limits) {
+result_code check_adapter_fit(const download_request& request, const firmware_image& image,
+                              const adapter_limits& limits) {
     download_plan plan{};
     const request_limit limit{limits.max_transfer_length, limits.max_physical_pages};
     if (!make_download_plan(image.size, request.subcommand, request.segment_blocks, plan) ||
@@ -142,8 +142,8 @@ int32_t check_adapter_fit(const download_request& request, const firmware_image&
     return result_bad_image;
 }
 
-int32_t download_firmware(device_context& context, download_request request,
-                          const firmware_image& image, const adapter_limits& limits) {
+result_code download_firmware(device_context& context, download_request request,
+                              const firmware_image& image, const adapter_limits& limits) {
     const int64_t size = image.size;
     download_plan plan{};
     if (!make_download_plan(size, request.subcommand, request.segment_blocks, plan)) {
@@ -161,6 +161,8 @@ int32_t download_firmware(device_context& context, download_request request,
     context.timeout_seconds = download_timeout_seconds;
     context.protocol = activate ? protocol_non_data : protocol_pio;
     context.addressing = addressing_28bit;
+    // Every register of a 28-bit command is set here; the timeout set here stays for the
+    // commands after the download, which rely on it (carried over).
     context.registers.device = device_lba_mode;
     context.registers.command = download_microcode;
     context.registers.features = request.subcommand;
@@ -172,7 +174,7 @@ int32_t download_firmware(device_context& context, download_request request,
     }
     printf("\n\n\tPLEASE DO NOT CLOSE THIS WINDOW OR INTERRUPT THE FW DOWNLOAD PROCESS\n\n\n");
 
-    int32_t result = result_completed;
+    result_code result = result_completed;
     uint32_t block_offset = 0;
     uint64_t byte_position = 0;
     for (uint32_t transfer = 0; transfer < plan.transfers; ++transfer) {

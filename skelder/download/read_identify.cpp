@@ -42,8 +42,12 @@ void take_identify_data(const unsigned char* data, drive_identity& identity) {
 
 } // namespace
 
-int32_t read_identify(device_context& context, drive_identity& identity, identify_purpose purpose) {
+result_code read_identify(device_context& context, drive_identity& identity,
+                          identify_purpose purpose) {
     unsigned char data[512] = {};
+    // Carried over from the previous command: features, LBA, device and the timeout. The
+    // IDENTIFY after a download goes out with that download's subcommand, block count,
+    // offset, LBA mode bit and timeout, and must keep doing so: they are not cleared here.
     context.registers.command = 0xEC;
     context.registers.count = 1;
     context.addressing = addressing_28bit;
@@ -55,7 +59,7 @@ int32_t read_identify(device_context& context, drive_identity& identity, identif
     if (purpose == identify_purpose::gate) {
         context.cdb_flags |= cdb_flag_check_condition;
     }
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.cdb_flags = cdb_flags; // only this command asks for the registers
     context.data_buffer = nullptr; // the buffer ends with this call
     if (result != result_completed) {
@@ -79,6 +83,7 @@ int32_t read_identify(device_context& context, drive_identity& identity, identif
 
 void read_dm_capabilities(device_context& context, drive_identity& identity) {
     unsigned char page[512] = {};
+    // Carried over from the IDENTIFY before it: features, LBA high, device and the timeout.
     context.registers.command = 0x2F; // READ LOG EXT
     context.registers.count = 1;
     context.registers.lba_low = 0x30; // IDENTIFY DEVICE data log
@@ -88,7 +93,7 @@ void read_dm_capabilities(device_context& context, drive_identity& identity) {
     context.direction = data_in;
     context.data_buffer = page;
     context.transfer_length = sizeof(page);
-    const int32_t result = issue_command(context);
+    const result_code result = issue_command(context);
     context.data_buffer = nullptr;
     if (result != result_completed) {
         return;

@@ -1,5 +1,6 @@
 #pragma once
 #include "device/device_context.h"
+#include "device/result_codes.h"
 #include "device/drive_identity.h"
 
 namespace skelder {
@@ -11,7 +12,8 @@ enum class identify_purpose { gate, refresh };
 
 // Sends IDENTIFY DEVICE and, on success, fills the identity from it and from the
 // capabilities log page. Returns the result of the IDENTIFY command.
-int32_t read_identify(device_context& context, drive_identity& identity, identify_purpose purpose);
+result_code read_identify(device_context& context, drive_identity& identity,
+                          identify_purpose purpose);
 
 // Reads page 3 of the IDENTIFY DEVICE data log and turns on the deferred download flags it
 // reports. Failures are silent.

@@ -1,5 +1,6 @@
 #include "main/command_line.h"
 
+#include "device/controller_name.h"
 #include "main/decimal_number.h"
 #include "main/usage.h"
 
@@ -93,28 +94,6 @@ bool read_phy_number(const WCHAR* text, int32_t& phy) {
     return true;
 }
 
-// "\\.\SCSI" followed by the controller number and ':'.
-void controller_name(WCHAR (&target)[max_path_chars], int32_t number) {
-    WCHAR digits[12];
-    size_t count = 0;
-    int64_t magnitude = number < 0 ? -int64_t{number} : int64_t{number};
-    do {
-        digits[count++] = static_cast<WCHAR>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    const WCHAR prefix[] = L"\\\\.\\SCSI";
-    size_t length = wcslen(prefix);
-    wmemcpy(target, prefix, length);
-    if (number < 0) {
-        target[length++] = L'-';
-    }
-    while (count > 0) {
-        target[length++] = digits[--count];
-    }
-    target[length++] = L':';
-    target[length] = L'\0';
-}
-
 // "/C:" forms: controller path with phy number, or controller number with SAS address.
 command_line_result parse_csmi_target(const WCHAR* argument, run_settings& settings) {
     const WCHAR* text = argument + 3;
@@ -132,7 +111,8 @@ command_line_result parse_csmi_target(const WCHAR* argument, run_settings& setti
     if (const WCHAR* comma = wcsrchr(text, L',')) {
         int32_t controller = 0;
         read_decimal(text, controller); // stops at the comma at the latest
-        controller_name(settings.device_path, controller);
+        const std::wstring name = controller_name(controller);
+        copy_path(settings.device_path, name.c_str(), name.size());
         if (!read_sas_address(comma + 1, settings.sas_address)) {
             return failure(command_line_error::invalid_sas_address, argument);
         }
@@ -150,7 +130,7 @@ command_line_result parse_target(const WCHAR* argument, device_context& context,
         return {command_line_outcome::help, command_line_error::none, nullptr, nullptr};
     }
     if (matches(argument, L"--scan")) {
-        context.route_flags = flag_scan;
+        settings.options.scan = true;
         return go_on;
     }
     if (matches(argument, L"/C:")) {
@@ -190,7 +170,7 @@ command_line_result parse_options(int count, WCHAR* const* arguments, device_con
             if (!copy_path(request.file_name, argument + 3, wcslen(argument + 3))) {
                 return failure(command_line_error::file_name_too_long, argument);
             }
-            context.route_flags |= flag_file_given;
+            settings.options.download = true;
         } else if (matches(argument, L"/s")) {
             request.subcommand = dm_segmented_immediate;
         } else if (matches(argument, L"/g")) {
@@ -208,7 +188,7 @@ command_line_result parse_options(int count, WCHAR* const* arguments, device_con
         } else if (matches(argument, L"/v")) {
             context.verbosity = 1;
         } else if (matches(argument, L"/i")) {
-            context.route_flags |= flag_show_info;
+            settings.options.show_info = true;
         } else if (matches(argument, L"/r")) {
             const command_line_result taken =
                 take_number(count, arguments, index, settings.retry_count);
@@ -218,15 +198,14 @@ command_line_result parse_options(int count, WCHAR* const* arguments, device_con
         } else if (matches(argument, L"/e")) {
             request.subcommand = dm_segmented_deferred;
         } else if (matches(argument, L"/a")) {
-            context.route_flags |= flag_activate;
+            settings.options.activate = true;
         } else if (matches(argument, L"/l")) {
-            context.l_flag = 1;
+            settings.options.l_flag = true;
         } else {
             return failure(command_line_error::unrecognised_option, argument);
         }
     }
-    return {(context.route_flags & flag_scan) != 0 ? command_line_outcome::scan
-                                                   : command_line_outcome::run,
+    return {settings.options.scan ? command_line_outcome::scan : command_line_outcome::run,
             command_line_error::none, nullptr, nullptr};
 }
 

@@ -4,7 +4,7 @@
 
 namespace skelder {
 
-int map_exit_code(int32_t result) {
+int map_exit_code(result_code result) {
     switch (result) {
     case result_completed:
         return 0;

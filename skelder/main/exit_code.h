@@ -1,4 +1,6 @@
 #pragma once
+#include "device/result_codes.h"
+
 #include <cstdint>
 
 namespace skelder {
@@ -9,6 +11,6 @@ inline constexpr int exit_command_line = 8;
 inline constexpr int exit_other_failure = 10; // also the "/i" information run
 
 // Maps the run's last result code to the process exit code.
-int map_exit_code(int32_t result);
+int map_exit_code(result_code result);
 
 } // namespace skelder

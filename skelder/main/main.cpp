@@ -1,8 +1,8 @@
 // Skelder: updates the firmware of Halvern ATA drives.
 
-#include "device/csmi_scan.h"
 #include "device/device_context.h"
 #include "main/command_line.h"
+#include "main/csmi_scan.h"
 #include "main/exit_code.h"
 #include "main/run_settings.h"
 #include "main/settings_echo.h"

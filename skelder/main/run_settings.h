@@ -2,6 +2,7 @@
 // What the command line asked for, beyond the device record's own fields.
 
 #include "download/download_request.h"
+#include "main/run_options.h"
 
 #include <cstdint>
 
@@ -13,6 +14,7 @@ struct run_settings {
     int32_t phy_index;                 // CSMI phy; -1: find the phy by sas_address
     int32_t retry_count;               // extra download attempts after a failed one
     download_request request;
+    run_options options;
 };
 
 } // namespace skelder

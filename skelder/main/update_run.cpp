@@ -20,10 +20,10 @@ namespace {
 
 constexpr DWORD pause_after_attempt_ms = 2000;
 
-int32_t open_target(device_context& context, run_settings& settings) {
+result_code open_target(device_context& context, run_settings& settings) {
     if ((context.route_flags & route_csmi) != 0) {
         return open_csmi_device(context, settings.device_path, settings.phy_index,
-                                settings.sas_address);
+                                settings.sas_address, settings.options.l_flag);
     }
     return open_device(context, settings.device_path);
 }
@@ -33,9 +33,9 @@ bool holds_handle(HANDLE handle) {
 }
 
 // Sends the image up to retry_count + 1 times, stopping at the first success.
-int32_t download_with_retries(device_context& context, const run_settings& settings,
-                              const firmware_image& image, const adapter_limits& limits) {
-    int32_t result = result_completed;
+result_code download_with_retries(device_context& context, const run_settings& settings,
+                                  const firmware_image& image, const adapter_limits& limits) {
+    result_code result = result_completed;
     int64_t attempt = 0;
     do {
         if (attempt > 0) {
@@ -55,12 +55,12 @@ int32_t download_with_retries(device_context& context, const run_settings& setti
 
 int run_update(device_context& context, run_settings& settings) {
     drive_identity identity;
-    int32_t result = open_target(context, settings);
+    result_code result = open_target(context, settings);
     if (holds_handle(context.handle) && result == result_completed) {
         read_scsi_identity(context, identity);
         result = read_identify(context, identity, identify_purpose::gate);
         if (result == result_completed) {
-            const bool show_info = (context.route_flags & flag_show_info) != 0;
+            const bool show_info = settings.options.show_info;
             if (show_info || context.verbosity != 0) {
                 print_drive_info(identity, settings.request.segment_blocks);
             }
@@ -68,12 +68,12 @@ int run_update(device_context& context, run_settings& settings) {
             if (show_info) {
                 return exit_other_failure;
             }
-            if (!security_gate(identity, context.l_flag, context.verbosity)) {
+            if (!security_gate(identity, settings.options.l_flag, context.verbosity)) {
                 return exit_security_refused;
             }
 
-            const bool download = (context.route_flags & flag_file_given) != 0;
-            const bool activate = (context.route_flags & flag_activate) != 0;
+            const bool download = settings.options.download;
+            const bool activate = settings.options.activate;
             // Read once, before anything is sent: every attempt takes these bytes, and the
             // activate step needs the image the command line named.
             firmware_image image;

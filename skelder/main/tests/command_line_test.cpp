@@ -42,7 +42,7 @@ TEST(CommandLineRoutes, PlainDeviceUsesScsiRouteWithDefaults) {
     EXPECT_EQ(p.context.route_flags, route_scsi);
     EXPECT_EQ(p.context.cdb_flags, 1u);
     EXPECT_EQ(p.context.verbosity, 0);
-    EXPECT_EQ(p.context.l_flag, 0u);
+    EXPECT_FALSE(p.settings.options.l_flag);
     EXPECT_EQ(std::wstring(p.settings.device_path), L"\\\\.\\PhysicalDrive0");
     EXPECT_EQ(p.settings.phy_index, -1);
     EXPECT_EQ(p.settings.retry_count, 0);
@@ -53,7 +53,8 @@ TEST(CommandLineRoutes, PlainDeviceUsesScsiRouteWithDefaults) {
 
 TEST(CommandLineRoutes, AtaPrefixSelectsAtaRoute) {
     const parsed p = parse({L"/T:\\\\.\\PhysicalDrive1", L"/D:fw.LOD", L"/e"});
-    EXPECT_EQ(p.context.route_flags, route_ata | flag_file_given);
+    EXPECT_EQ(p.context.route_flags, route_ata);
+    EXPECT_TRUE(p.settings.options.download);
     EXPECT_EQ(std::wstring(p.settings.device_path), L"\\\\.\\PhysicalDrive1");
     EXPECT_EQ(std::wstring(p.settings.request.file_name), L"fw.LOD");
     EXPECT_EQ(p.settings.request.subcommand, 0x0E);
@@ -63,7 +64,9 @@ TEST(CommandLineRoutes, AtaPrefixSelectsAtaRoute) {
 TEST(CommandLineRoutes, CsmiAddressFormNamesControllerAndAddress) {
     const parsed p = parse({L"/C:2,0000000500000000", L"/D:fw.LOD", L"/e", L"/a", L"/v"});
     EXPECT_EQ(p.result.outcome, command_line_outcome::run);
-    EXPECT_EQ(p.context.route_flags, route_csmi | flag_file_given | flag_activate);
+    EXPECT_EQ(p.context.route_flags, route_csmi);
+    EXPECT_TRUE(p.settings.options.download);
+    EXPECT_TRUE(p.settings.options.activate);
     EXPECT_EQ(std::wstring(p.settings.device_path), L"\\\\.\\SCSI2:");
     const uint8_t expected[8] = {0, 0, 0, 5, 0, 0, 0, 0};
     EXPECT_EQ(0, memcmp(p.settings.sas_address, expected, 8));
@@ -109,7 +112,7 @@ TEST(CommandLineRoutes, HelpAndScan) {
     const parsed scan = parse({L"--scan", L"/v"});
     EXPECT_EQ(scan.result.outcome, command_line_outcome::scan);
     EXPECT_EQ(scan.context.verbosity, 1);
-    EXPECT_EQ(scan.context.route_flags, flag_scan);
+    EXPECT_TRUE(scan.settings.options.scan);
     EXPECT_EQ(error_of({L"\\\\.\\PhysicalDrive0", L"--scan"}),
               command_line_error::unrecognised_option);
 }
@@ -131,8 +134,11 @@ TEST(CommandLineOptions, LaterOptionOfSameKindWins) {
 
 TEST(CommandLineOptions, FlagsAddToTheRoute) {
     const parsed p = parse({L"/T:d", L"/i", L"/a", L"/l", L"/D:x"});
-    EXPECT_EQ(p.context.route_flags, route_ata | flag_show_info | flag_activate | flag_file_given);
-    EXPECT_EQ(p.context.l_flag, 1u);
+    EXPECT_EQ(p.context.route_flags, route_ata);
+    EXPECT_TRUE(p.settings.options.show_info);
+    EXPECT_TRUE(p.settings.options.activate);
+    EXPECT_TRUE(p.settings.options.download);
+    EXPECT_TRUE(p.settings.options.l_flag);
 }
 
 TEST(CommandLineOptions, SegmentSizeTakesTheLowByteUnlessZero) {

@@ -1,26 +1,25 @@
-#include "device/csmi_scan.h"
+#include "main/csmi_scan.h"
 
+#include "device/controller_name.h"
 #include "device/csmi_dump.h"
 #include "device/csmi_request.h"
 #include "device/csmi_transport.h"
 #include "device/device_context.h"
+#include "device/result_codes.h"
 #include "download/ata_string.h"
 #include "download/security.h"
 
 #include <stdio.h>
 #include <string.h>
-#include <wchar.h>
 
+#include <memory>
 #include <new>
-
 #include <string>
 
 namespace skelder {
 
 namespace {
 
-// The controllers' names: this prefix, the number and ':'.
-const WCHAR* const controller_prefix = L"\\\\.\\SCSI";
 constexpr int32_t controllers_tried = 15;
 constexpr const char* asterisks = "***********************************************";
 constexpr const char* equals_signs = "===============================================";
@@ -28,18 +27,6 @@ constexpr const char* equals_signs = "==========================================
 void end_line() {
     printf("\n");
     fflush(stdout);
-}
-
-// The prefix, the number in decimal (0 to 14) and ':'.
-void controller_name(WCHAR (&name)[32], int32_t number) {
-    size_t length = wcslen(controller_prefix);
-    wmemcpy(name, controller_prefix, length);
-    if (number >= 10) {
-        name[length++] = static_cast<WCHAR>(L'0' + number / 10);
-    }
-    name[length++] = static_cast<WCHAR>(L'0' + number % 10);
-    name[length++] = L':';
-    name[length] = L'\0';
 }
 
 struct scan_counts {
@@ -203,7 +190,7 @@ bool scan_phy(device_context& scan, int32_t controller, int32_t p, const CSMI_SA
     }
 
     auto* data = static_cast<unsigned char*>(scan.data_buffer);
-    if (issue_stp_passthru(scan) != 1) {
+    if (issue_stp_passthru(scan) != result_completed) {
         if (verbose) {
             printf("\tCSMI:%d:%d STP command FAILED with GetLastError %d to Phy[%d] Port[%d]\n\n",
                    static_cast<int>(controller), static_cast<int>(p),
@@ -229,8 +216,8 @@ bool scan_phy(device_context& scan, int32_t controller, int32_t p, const CSMI_SA
         printf("\tATA Security State: %s", security_state_name(security_word));
         end_line();
     }
-    printf("%ls%d:%d # %s,%s,%s", controller_prefix, static_cast<int>(controller),
-           static_cast<int>(p), serial.c_str(), model.c_str(), firmware.c_str());
+    printf("%ls%d # %s,%s,%s", controller_name(controller).c_str(), static_cast<int>(p),
+           serial.c_str(), model.c_str(), firmware.c_str());
     end_line();
     printf("SAS Address (Attached): ");
     for (UCHAR byte : entry.Attached.bSASAddress) {
@@ -268,8 +255,8 @@ int32_t scan_csmi_devices(int32_t verbosity) {
 
     printf("\tScanning for CSMI Devices\n\n");
     for (int32_t number = 0; number < controllers_tried; ++number) {
-        WCHAR name[32];
-        controller_name(name, number);
+        const std::wstring controller_path = controller_name(number);
+        const WCHAR* const name = controller_path.c_str();
         const HANDLE controller =
             CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, 0, nullptr);
@@ -286,7 +273,8 @@ int32_t scan_csmi_devices(int32_t verbosity) {
         print_controller_config(controller, name, verbose);
         if (print_driver_info(controller, name, verbose)) {
             ++counts.csmi_controllers;
-            auto* phy_info = new (std::nothrow) CSMI_SAS_PHY_INFO_BUFFER;
+            const std::unique_ptr<CSMI_SAS_PHY_INFO_BUFFER> phy_info(new (std::nothrow)
+                                                                         CSMI_SAS_PHY_INFO_BUFFER);
             if (phy_info == nullptr) {
                 CloseHandle(controller);
                 continue;
@@ -303,7 +291,6 @@ int32_t scan_csmi_devices(int32_t verbosity) {
                     ++counts.csmi_devices;
                 }
             }
-            delete phy_info;
         }
         CloseHandle(controller);
     }
