@@ -82,9 +82,9 @@ std::vector<in_place_case> cases() {
     return list;
 }
 
-class in_place_data : public testing::TestWithParam<in_place_case> {};
+class InPlaceData : public testing::TestWithParam<in_place_case> {};
 
-TEST_P(in_place_data, each_download_request_hands_over_the_image_buffer_itself) {
+TEST_P(InPlaceData, EachDownloadRequestHandsOverTheImageBufferItself) {
     const auto& c = GetParam();
     const auto program = fwu_test::program_path(c.program);
     ASSERT_FALSE(program.empty()) << c.program << " is not built";
@@ -121,7 +121,7 @@ TEST_P(in_place_data, each_download_request_hands_over_the_image_buffer_itself) 
     EXPECT_EQ(seen, c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(direct_routes, in_place_data, testing::ValuesIn(cases()),
+INSTANTIATE_TEST_SUITE_P(DirectRoutes, InPlaceData, testing::ValuesIn(cases()),
                          [](const testing::TestParamInfo<in_place_case>& param_info) {
                              return param_info.param.name;
                          });

@@ -32,7 +32,7 @@ public:
         if (reason != nullptr && *reason != '\0') {
             std::printf("skipped: %s\n", reason);
             std::fflush(stdout);
-            std::_Exit(kSkippedExitCode);
+            std::_Exit(skipped_exit_code);
         }
     }
 };

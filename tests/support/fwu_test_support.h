@@ -16,7 +16,7 @@
 namespace fwu_test {
 
 // The exit code of a case that cannot run here (ctest's SKIP_RETURN_CODE).
-inline constexpr int kSkippedExitCode = 77;
+inline constexpr int skipped_exit_code = 77;
 
 // A directory of its own for one test, removed with everything in it at the end.
 class temp_dir {

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(capture_machine_under_wine, describes_a_machine_without_disks_and_ends_with_0) {
+TEST(CaptureMachineUnderWine, DescribesAMachineWithoutDisksAndEndsWith0) {
     const auto exe = fwu_wine::windows_binary("capture-machine.exe");
     ASSERT_TRUE(std::filesystem::exists(exe)) << exe << " is not built";
     const auto result = fwu_wine::run_under_wine(exe, {});

@@ -30,9 +30,9 @@ std::string read_file(const std::filesystem::path& path) {
     return text.str();
 }
 
-class marlisk_under_wine : public testing::TestWithParam<wine_case> {};
+class MarliskUnderWine : public testing::TestWithParam<wine_case> {};
 
-TEST_P(marlisk_under_wine, exits_and_logs_as_the_host_build) {
+TEST_P(MarliskUnderWine, ExitsAndLogsAsTheHostBuild) {
     const wine_case& c = GetParam();
     const auto exe = fwu_wine::windows_binary("marlisk.exe");
     ASSERT_TRUE(std::filesystem::exists(exe)) << exe << " is not built";
@@ -68,7 +68,7 @@ TEST_P(marlisk_under_wine, exits_and_logs_as_the_host_build) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    no_disk, marlisk_under_wine,
+    NoDisk, MarliskUnderWine,
     testing::Values(
         wine_case{"no_arguments", {}, false, 8},
         wine_case{"no_target", {"/d:fw.bin", "/l"}, true, 8},

@@ -8,15 +8,15 @@ namespace {
 
 using fwu_wine::no_disk_case;
 
-class norrix_under_wine : public testing::TestWithParam<no_disk_case> {};
+class NorrixUnderWine : public testing::TestWithParam<no_disk_case> {};
 
-TEST_P(norrix_under_wine, prints_and_exits_as_the_host_build) {
+TEST_P(NorrixUnderWine, PrintsAndExitsAsTheHostBuild) {
     fwu_wine::expect_same_as_host(fwu_wine::windows_binary("norrixupdater.exe"),
                                   FWU_HOST_NORRIXUPDATER, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    no_disk, norrix_under_wine,
+    NoDisk, NorrixUnderWine,
     testing::Values(
         no_disk_case{"no_arguments", {}, 8}, no_disk_case{"datafile_only", {"/D:fw.bin"}, 8},
         no_disk_case{"datafile_only_verbose", {"/D:fw.bin", "/V"}, 8},

@@ -9,9 +9,9 @@ namespace {
 
 using fwu_wine::no_disk_case;
 
-class skelder_under_wine : public testing::TestWithParam<no_disk_case> {};
+class SkelderUnderWine : public testing::TestWithParam<no_disk_case> {};
 
-TEST_P(skelder_under_wine, prints_and_exits_as_the_host_build) {
+TEST_P(SkelderUnderWine, PrintsAndExitsAsTheHostBuild) {
     fwu_wine::expect_same_as_host(fwu_wine::windows_binary("skelder.exe"), FWU_HOST_SKELDER,
                                   GetParam());
 }
@@ -19,7 +19,7 @@ TEST_P(skelder_under_wine, prints_and_exits_as_the_host_build) {
 const std::string long_path = "\\\\.\\" + std::string(300, 'P');
 
 INSTANTIATE_TEST_SUITE_P(
-    no_disk, skelder_under_wine,
+    NoDisk, SkelderUnderWine,
     testing::Values(
         no_disk_case{"no_arguments", {}, 8}, no_disk_case{"help", {"/h"}, 8},
         no_disk_case{"help_upper", {"/H"}, 8}, no_disk_case{"help_long", {"/help"}, 8},

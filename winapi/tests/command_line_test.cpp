@@ -22,7 +22,7 @@ args split(const std::wstring& line) {
     return result;
 }
 
-TEST(command_line_splitting, follows_the_documented_quote_and_backslash_rules) {
+TEST(CommandLineSplitting, FollowsTheDocumentedQuoteAndBackslashRules) {
     // 2n backslashes before a quote: n backslashes, and the quote opens or closes.
     EXPECT_EQ(split(LR"(p a\\\\"b c" d)"), (args{L"p", LR"(a\\b c)", L"d"}));
     // 2n+1 backslashes before a quote: n backslashes and a literal quote.
@@ -35,14 +35,14 @@ TEST(command_line_splitting, follows_the_documented_quote_and_backslash_rules) {
     EXPECT_EQ(split(L"p \"\""), (args{L"p", L""}));
 }
 
-TEST(command_line_splitting, the_program_name_ends_at_a_quote_or_blank_without_escapes) {
+TEST(CommandLineSplitting, TheProgramNameEndsAtAQuoteOrBlankWithoutEscapes) {
     EXPECT_EQ(split(LR"("C:\Program Files\a.exe" x)"), (args{LR"(C:\Program Files\a.exe)", L"x"}));
     EXPECT_EQ(split(LR"(C:\dir\a\"b.exe x)"), (args{LR"(C:\dir\a\"b.exe)", L"x"}));
     // A leading blank makes the program name empty.
     EXPECT_EQ(split(L" x y"), (args{L"", L"x", L"y"}));
 }
 
-TEST(command_line_api, get_command_line_splits_into_this_process_s_arguments) {
+TEST(CommandLineApi, GetCommandLineSplitsIntoThisProcessSArguments) {
     const auto& expected = testing::internal::GetArgvs();
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -56,7 +56,7 @@ TEST(command_line_api, get_command_line_splits_into_this_process_s_arguments) {
     EXPECT_EQ(LocalFree(argv), nullptr);
 }
 
-TEST(command_line_api, an_empty_line_gives_the_program_path_and_a_missing_count_fails) {
+TEST(CommandLineApi, AnEmptyLineGivesTheProgramPathAndAMissingCountFails) {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(L"", &count);
     ASSERT_NE(argv, nullptr);

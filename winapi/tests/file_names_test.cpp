@@ -15,14 +15,14 @@ namespace {
 
 using conformance::windows_name;
 
-class in_temp_dir : public ::testing::Test {
+class InTempDir : public ::testing::Test {
 protected:
-    in_temp_dir() : previous_(std::filesystem::current_path()) {
+    InTempDir() : previous_(std::filesystem::current_path()) {
         std::filesystem::create_directories(dir_ / "Images" / "Sub");
         std::ofstream(dir_ / "Images" / "Sub" / "FW.lod", std::ios::binary) << "0123456789";
         std::filesystem::current_path(dir_.path());
     }
-    ~in_temp_dir() override { std::filesystem::current_path(previous_); }
+    ~InTempDir() override { std::filesystem::current_path(previous_); }
 
     static bool opens(const std::wstring& name) {
         HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -34,26 +34,26 @@ protected:
     conformance::temp_dir dir_;
 };
 
-TEST_F(in_temp_dir, relative_absolute_and_dot_names_with_backslashes_open_the_file) {
+TEST_F(InTempDir, RelativeAbsoluteAndDotNamesWithBackslashesOpenTheFile) {
     EXPECT_TRUE(opens(L"Images\\Sub\\FW.lod"));
     EXPECT_TRUE(opens(L".\\Images\\..\\Images\\Sub\\FW.lod"));
     EXPECT_TRUE(opens(windows_name(dir_ / "Images" / "Sub" / "FW.lod")));
 }
 
-TEST_F(in_temp_dir, a_name_on_a_drive_that_does_not_exist_is_a_missing_path) {
+TEST_F(InTempDir, ANameOnADriveThatDoesNotExistIsAMissingPath) {
     EXPECT_FALSE(opens(L"Q:\\anything"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(_wfsopen(L"Q:\\nothing.bin", L"rb", _SH_DENYNO), nullptr);
 }
 
-TEST_F(in_temp_dir, names_match_existing_files_whatever_their_case) {
+TEST_F(InTempDir, NamesMatchExistingFilesWhateverTheirCase) {
     EXPECT_TRUE(opens(L"images\\SUB\\fw.LOD"));
     EXPECT_TRUE(opens(windows_name(dir_.path()) + L"\\IMAGES\\sub\\Fw.Lod"));
     EXPECT_FALSE(opens(L"images\\missing.bin"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(in_temp_dir, wfsopen_returns_a_real_stream_with_64_bit_positions) {
+TEST_F(InTempDir, WfsopenReturnsARealStreamWith64BitPositions) {
     FILE* file = _wfsopen(L"images\\sub\\fw.lod", L"rb", _SH_DENYNO);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(_fseeki64(file, 0, SEEK_END), 0);
@@ -75,13 +75,13 @@ TEST_F(in_temp_dir, wfsopen_returns_a_real_stream_with_64_bit_positions) {
     fclose(file);
 }
 
-TEST_F(in_temp_dir, a_missing_file_fails_with_the_runtime_s_no_such_file_error) {
+TEST_F(InTempDir, AMissingFileFailsWithTheRuntimeSNoSuchFileError) {
     errno = 0;
     EXPECT_EQ(_wfsopen(L"images\\nothing.bin", L"rb", _SH_DENYNO), nullptr);
     EXPECT_EQ(errno, ENOENT);
 }
 
-TEST_F(in_temp_dir, find_first_file_matches_wildcards_without_regard_to_case) {
+TEST_F(InTempDir, FindFirstFileMatchesWildcardsWithoutRegardToCase) {
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileW(L"IMAGES\\SUB\\*.LOD", &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
@@ -94,7 +94,7 @@ TEST_F(in_temp_dir, find_first_file_matches_wildcards_without_regard_to_case) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(module_name, is_the_program_path_as_windows_code_sees_it) {
+TEST(ModuleName, IsTheProgramPathAsWindowsCodeSeesIt) {
     wchar_t name[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, name, MAX_PATH);
     ASSERT_GT(length, 0u);
@@ -103,7 +103,7 @@ TEST(module_name, is_the_program_path_as_windows_code_sees_it) {
     EXPECT_NE(text.find(L"\\winapi_"), std::wstring::npos);
 }
 
-TEST(module_name, a_small_buffer_gets_the_name_cut_and_terminated) {
+TEST(ModuleName, ASmallBufferGetsTheNameCutAndTerminated) {
     wchar_t small[4] = {};
     EXPECT_EQ(GetModuleFileNameW(nullptr, small, 4), 4u);
     EXPECT_EQ(small[3], L'\0');

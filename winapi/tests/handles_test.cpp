@@ -11,9 +11,9 @@
 
 namespace {
 
-class file_handles : public ::testing::Test {
+class FileHandles : public ::testing::Test {
 protected:
-    file_handles() { std::ofstream(dir_ / "data.bin", std::ios::binary) << std::string(1000, 'x'); }
+    FileHandles() { std::ofstream(dir_ / "data.bin", std::ios::binary) << std::string(1000, 'x'); }
 
     HANDLE open(DWORD access, DWORD share) {
         const auto name = conformance::windows_name(dir_ / "data.bin");
@@ -23,7 +23,7 @@ protected:
     conformance::temp_dir dir_;
 };
 
-TEST_F(file_handles, opens_that_do_not_share_what_the_other_wants_are_sharing_violations) {
+TEST_F(FileHandles, OpensThatDoNotShareWhatTheOtherWantsAreSharingViolations) {
     HANDLE exclusive = open(GENERIC_READ, 0);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     EXPECT_EQ(open(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
@@ -40,7 +40,7 @@ TEST_F(file_handles, opens_that_do_not_share_what_the_other_wants_are_sharing_vi
     CloseHandle(second_reader);
 }
 
-TEST_F(file_handles, read_file_and_sizes_report_the_file_and_a_closed_handle_is_invalid) {
+TEST_F(FileHandles, ReadFileAndSizesReportTheFileAndAClosedHandleIsInvalid) {
     HANDLE file = open(GENERIC_READ, FILE_SHARE_READ);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD high = 7;
@@ -62,7 +62,7 @@ TEST_F(file_handles, read_file_and_sizes_report_the_file_and_a_closed_handle_is_
 
 // What tells two names of one file apart from two files: a hard link shares the volume serial
 // number and file index; a copy does not.
-TEST_F(file_handles, two_names_of_one_file_share_volume_and_index_and_another_file_does_not) {
+TEST_F(FileHandles, TwoNamesOfOneFileShareVolumeAndIndexAndAnotherFileDoesNot) {
     std::filesystem::create_hard_link(dir_ / "data.bin", dir_ / "link.bin");
     std::filesystem::copy_file(dir_ / "data.bin", dir_ / "copy.bin");
     auto identity = [this](const char* name) {
@@ -88,7 +88,7 @@ TEST_F(file_handles, two_names_of_one_file_share_volume_and_index_and_another_fi
                  copy.nFileIndexLow == data.nFileIndexLow);
 }
 
-TEST_F(file_handles, a_missing_file_or_directory_has_its_own_error) {
+TEST_F(FileHandles, AMissingFileOrDirectoryHasItsOwnError) {
     const auto missing_file = conformance::windows_name(dir_ / "none.bin");
     EXPECT_EQ(
         CreateFileW(missing_file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
@@ -100,7 +100,7 @@ TEST_F(file_handles, a_missing_file_or_directory_has_its_own_error) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
-TEST(device_handles, unknown_device_names_are_not_found) {
+TEST(DeviceHandles, UnknownDeviceNamesAreNotFound) {
     SetLastError(0);
     EXPECT_EQ(
         CreateFileW(L"\\\\.\\PhysicalDrive42", GENERIC_READ, 3, nullptr, OPEN_EXISTING, 0, nullptr),
@@ -108,7 +108,7 @@ TEST(device_handles, unknown_device_names_are_not_found) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(named_mutex, a_second_creation_of_the_same_name_reports_already_exists) {
+TEST(NamedMutex, ASecondCreationOfTheSameNameReportsAlreadyExists) {
     HANDLE first = CreateMutexW(nullptr, FALSE, L"fwu test mutex");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
@@ -121,7 +121,7 @@ TEST(named_mutex, a_second_creation_of_the_same_name_reports_already_exists) {
     CloseHandle(fresh);
 }
 
-TEST(environment, names_ignore_case_and_a_small_buffer_gets_the_size_needed) {
+TEST(Environment, NamesIgnoreCaseAndASmallBufferGetsTheSizeNeeded) {
     conformance::set_environment(L"FWU_TEST_VARIABLE", L"x:");
     wchar_t value[8] = {};
     EXPECT_EQ(GetEnvironmentVariableW(L"fwu_test_variable", value, 8), 2u);
@@ -132,7 +132,7 @@ TEST(environment, names_ignore_case_and_a_small_buffer_gets_the_size_needed) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
 }
 
-TEST(process_queries, is_wow64_process_is_found_through_get_proc_address) {
+TEST(ProcessQueries, IsWow64ProcessIsFoundThroughGetProcAddress) {
     using is_wow64_fn = BOOL(WINAPI*)(HANDLE, PBOOL);
     const FARPROC found = GetProcAddress(GetModuleHandleW(L"KERNEL32.DLL"), "IsWow64Process");
     ASSERT_NE(found, nullptr);
@@ -143,7 +143,7 @@ TEST(process_queries, is_wow64_process_is_found_through_get_proc_address) {
     EXPECT_EQ(GetProcAddress(GetModuleHandleW(L"kernel32"), "NoSuchFunction"), nullptr);
 }
 
-TEST(memory, global_and_local_blocks_are_zeroed_on_request_and_keep_their_size) {
+TEST(Memory, GlobalAndLocalBlocksAreZeroedOnRequestAndKeepTheirSize) {
     auto* block = static_cast<unsigned char*>(GlobalAlloc(GPTR, 100));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalSize(block), 100u);

@@ -9,7 +9,7 @@ namespace {
 
 const std::filesystem::path probe = FWU_EXIT_PROBE;
 
-TEST(process_exit, the_exit_record_holds_the_status_of_a_return_from_main) {
+TEST(ProcessExit, TheExitRecordHoldsTheStatusOfAReturnFromMain) {
     const auto result = fwu_test::run(probe, {"return", "6"});
     EXPECT_EQ(result.exit_code, 6);
     const auto exit = result.exit_record();
@@ -20,13 +20,13 @@ TEST(process_exit, the_exit_record_holds_the_status_of_a_return_from_main) {
     EXPECT_EQ(result.drive_state("pd0-halvern")["firmware"], "HT10A001");
 }
 
-TEST(process_exit, the_exit_record_holds_the_status_given_to_exit) {
+TEST(ProcessExit, TheExitRecordHoldsTheStatusGivenToExit) {
     const auto result = fwu_test::run(probe, {"exit", "9"});
     EXPECT_EQ(result.exit_code, 9);
     EXPECT_EQ(result.exit_record()["code"], 9);
 }
 
-TEST(process_exit, arguments_reach_the_program_unchanged_through_the_windows_command_line) {
+TEST(ProcessExit, ArgumentsReachTheProgramUnchangedThroughTheWindowsCommandLine) {
     const auto result = fwu_test::run(probe, {"return", "0", "two words", R"(\\.\PhysicalDrive0)",
                                               R"(quote"inside)", R"(ends\)", ""});
     EXPECT_EQ(result.out, "[return]\n[0]\n[two words]\n[\\\\.\\PhysicalDrive0]\n[quote\"inside]\n"
@@ -35,7 +35,7 @@ TEST(process_exit, arguments_reach_the_program_unchanged_through_the_windows_com
 
 // Started with standard output and error closed, the program's output goes nowhere, as on
 // Windows: not into the trace, which would otherwise have taken descriptor 1.
-TEST(process_exit, a_program_started_with_its_standard_output_closed_writes_nothing_to_the_trace) {
+TEST(ProcessExit, AProgramStartedWithItsStandardOutputClosedWritesNothingToTheTrace) {
     fwu_test::run_options options;
     options.standard_output_closed = true;
     const auto result = fwu_test::run(probe, {"exit", "3", "probe output"}, options);
@@ -48,7 +48,7 @@ TEST(process_exit, a_program_started_with_its_standard_output_closed_writes_noth
 
 // A machine that cannot be built stops the program at its first device call with the reason;
 // so does a fault rule that would change nothing a caller can see, named where it stands.
-TEST(process_exit, a_bad_machine_description_stops_the_program_with_its_reason) {
+TEST(ProcessExit, ABadMachineDescriptionStopsTheProgramWithItsReason) {
     const std::string drive = R"({"id": "x"})";
     const std::string disk = R"({"names": ["\\\\.\\PhysicalDrive0"], "drive": "x")";
     struct bad_machine {

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(setup_api, enumerating_past_the_last_item_or_with_a_wrong_size_fails) {
+TEST(SetupApi, EnumeratingPastTheLastItemOrWithAWrongSizeFails) {
     HDEVINFO interfaces = SetupDiGetClassDevsW(&GUID_DEVINTERFACE_DISK, nullptr, nullptr,
                                                DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     ASSERT_NE(interfaces, INVALID_HANDLE_VALUE);

@@ -21,7 +21,7 @@ namespace {
 
 // The host's own half of the command line: how a Linux argv becomes the Windows command line
 // that CommandLineToArgvW splits back. Windows gets its command line from whoever started it.
-TEST(command_line_building, quotes_every_argument_so_splitting_gives_it_back) {
+TEST(CommandLineBuilding, QuotesEveryArgumentSoSplittingGivesItBack) {
     using args = std::vector<std::wstring>;
     using winapi_host::build_command_line;
     using winapi_host::split_command_line;
@@ -44,7 +44,7 @@ TEST(command_line_building, quotes_every_argument_so_splitting_gives_it_back) {
 
 // The default simulated machine exists only here: \\.\PhysicalDrive0 with a drive behind SCSI
 // and ATA pass-through, three disk interfaces, the controllers' device classes.
-TEST(device_handles, an_exclusive_disk_open_refuses_later_opens_until_closed) {
+TEST(DeviceHandles, AnExclusiveDiskOpenRefusesLaterOpensUntilClosed) {
     const wchar_t* disk = L"\\\\.\\PhysicalDrive0";
     HANDLE held =
         CreateFileW(disk, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -93,7 +93,7 @@ std::vector<std::wstring> disk_interface_paths() {
     return paths;
 }
 
-TEST(setup_api, lists_each_disk_interface_and_the_path_opens_the_disk) {
+TEST(SetupApi, ListsEachDiskInterfaceAndThePathOpensTheDisk) {
     const auto paths = disk_interface_paths();
     ASSERT_EQ(paths.size(), 3u);
     EXPECT_NE(paths[1].find(L"dravoni"), std::wstring::npos);
@@ -104,7 +104,7 @@ TEST(setup_api, lists_each_disk_interface_and_the_path_opens_the_disk) {
     CloseHandle(disk);
 }
 
-TEST(setup_api, a_too_small_detail_buffer_reports_the_size_it_needs) {
+TEST(SetupApi, ATooSmallDetailBufferReportsTheSizeItNeeds) {
     HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVINTERFACE_DISK, nullptr, nullptr,
                                         DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     SP_DEVICE_INTERFACE_DATA item{};
@@ -117,7 +117,7 @@ TEST(setup_api, a_too_small_detail_buffer_reports_the_size_it_needs) {
     SetupDiDestroyDeviceInfoList(set);
 }
 
-TEST(setup_api, all_classes_list_the_controllers_with_class_names_and_descriptions) {
+TEST(SetupApi, AllClassesListTheControllersWithClassNamesAndDescriptions) {
     HDEVINFO set =
         SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
     ASSERT_NE(set, INVALID_HANDLE_VALUE);
@@ -161,7 +161,7 @@ INT_PTR CALLBACK RecordInit(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     return TRUE;
 }
 
-TEST(dialogs, the_dialog_procedure_sees_wm_initdialog_before_create_returns) {
+TEST(Dialogs, TheDialogProcedureSeesWmInitdialogBeforeCreateReturns) {
     HWND dialog =
         CreateDialogParamW(nullptr, reinterpret_cast<LPCWSTR>(129), nullptr, RecordInit, 42);
     ASSERT_NE(dialog, nullptr);
@@ -176,7 +176,7 @@ TEST(dialogs, the_dialog_procedure_sees_wm_initdialog_before_create_returns) {
     EXPECT_FALSE(SetWindowTextW(bar, L"gone"));
 }
 
-TEST(progress_bars, positions_are_clamped_to_the_range) {
+TEST(ProgressBars, PositionsAreClampedToTheRange) {
     HWND dialog = CreateDialogParamW(nullptr, reinterpret_cast<LPCWSTR>(129), nullptr, nullptr, 0);
     HWND bar = GetDlgItem(dialog, 1014);
     SendMessageW(bar, PBM_SETRANGE32, 0, 10);
@@ -192,7 +192,7 @@ TEST(progress_bars, positions_are_clamped_to_the_range) {
 
 // Machine-wide mutexes: the stand-in's lock files stand for another process. Wine's mutexes
 // live in its server (wine.marlisk_second_instance checks them with two real processes).
-TEST(named_mutex, another_process_sees_a_name_this_one_holds) {
+TEST(NamedMutex, AnotherProcessSeesANameThisOneHolds) {
     const auto dir =
         std::filesystem::temp_directory_path() / ("winapi-mutex-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);

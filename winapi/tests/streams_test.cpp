@@ -23,7 +23,7 @@ std::string read_bytes(const std::filesystem::path& path) {
     return text.str();
 }
 
-TEST(text_streams, a_reopened_text_stream_writes_crlf_and_a_binary_one_does_not) {
+TEST(TextStreams, AReopenedTextStreamWritesCrlfAndABinaryOneDoesNot) {
     const conformance::temp_dir dir;
     const auto text_path = dir / "text.log";
     const auto binary_path = dir / "binary.log";
@@ -63,7 +63,7 @@ template <typename... Args> std::wstring wide_printf(const wchar_t* format, Args
 // The runtime starts in the "C" locale, where a wide character below 256 becomes the byte of
 // that value (whatever the console's code page) and any other ends the conversion of its
 // argument; the rest of the format is still printed.
-TEST(printf_conversions, of_wide_text_in_narrow_output_follow_the_c_locale) {
+TEST(PrintfConversions, OfWideTextInNarrowOutputFollowTheCLocale) {
     const struct {
         std::string got, expected;
     } rows[] = {
@@ -81,7 +81,7 @@ TEST(printf_conversions, of_wide_text_in_narrow_output_follow_the_c_locale) {
     }
 }
 
-TEST(printf_conversions, in_wide_output_read_ls_lc_and_s_as_wide_and_hs_as_narrow) {
+TEST(PrintfConversions, InWideOutputReadLsLcAndSAsWideAndHsAsNarrow) {
     EXPECT_EQ(wide_printf(L"%ls\\%ls", L"C:\\dir", L"fw\u00e9.bin"), L"C:\\dir\\fw\u00e9.bin");
     EXPECT_EQ(wide_printf(L"%lc%S|%hs", static_cast<wint_t>(0x3A9), L"x", "ab"), L"\u03a9x|ab");
 }

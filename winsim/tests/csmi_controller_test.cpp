@@ -50,9 +50,9 @@ const CSMI_SAS_STP_PASSTHRU_BUFFER& stp(const std::vector<std::uint8_t>& buffer)
     return *reinterpret_cast<const CSMI_SAS_STP_PASSTHRU_BUFFER*>(buffer.data());
 }
 
-class csmi_controller_test : public ::testing::Test {
+class CsmiControllerTest : public ::testing::Test {
 protected:
-    explicit csmi_controller_test(const nlohmann::json& description = fwu_test::default_machine())
+    explicit CsmiControllerTest(const nlohmann::json& description = fwu_test::default_machine())
         : sim_(description) {}
 
     open_id open() {
@@ -71,7 +71,7 @@ protected:
     machine_test sim_;
 };
 
-TEST_F(csmi_controller_test, names_ignore_case_and_opens_share) {
+TEST_F(CsmiControllerTest, NamesIgnoreCaseAndOpensShare) {
     const auto first = sim_.machine().open(L"\\\\.\\scsi2:", GENERIC_READ | GENERIC_WRITE, 3);
     const auto second = sim_.machine().open(kController, GENERIC_READ | GENERIC_WRITE, 3);
     EXPECT_EQ(first.error, 0u);
@@ -80,7 +80,7 @@ TEST_F(csmi_controller_test, names_ignore_case_and_opens_share) {
               static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(csmi_controller_test, the_driver_checks_the_request_header) {
+TEST_F(CsmiControllerTest, TheDriverChecksTheRequestHeader) {
     std::vector<std::uint8_t> phy_info(sizeof(CSMI_SAS_PHY_INFO_BUFFER));
     auto reset = [&](const char* signature, ULONG code) {
         std::fill(phy_info.begin(), phy_info.end(), 0);
@@ -116,7 +116,7 @@ TEST_F(csmi_controller_test, the_driver_checks_the_request_header) {
               static_cast<std::uint32_t>(ERROR_INVALID_FUNCTION));
 }
 
-TEST_F(csmi_controller_test, information_requests_describe_the_controller_and_its_phys) {
+TEST_F(CsmiControllerTest, InformationRequestsDescribeTheControllerAndItsPhys) {
     std::vector<std::uint8_t> driver(sizeof(CSMI_SAS_DRIVER_INFO_BUFFER));
     fill_header(driver.data(), 204, CSMI_ALL_SIGNATURE, CC_CSMI_SAS_GET_DRIVER_INFO);
     ASSERT_EQ(send(driver), 0u);
@@ -149,7 +149,7 @@ TEST_F(csmi_controller_test, information_requests_describe_the_controller_and_it
     EXPECT_EQ(table.Phy[5].Identify.bDeviceType, 0);
 }
 
-TEST_F(csmi_controller_test, raid_configuration_lists_the_set_members) {
+TEST_F(CsmiControllerTest, RaidConfigurationListsTheSetMembers) {
     std::vector<std::uint8_t> raid(1152);
     fill_header(raid.data(), 1152, CSMI_RAID_SIGNATURE, CC_CSMI_SAS_GET_RAID_CONFIG);
     ASSERT_EQ(send(raid), 0u);
@@ -169,7 +169,7 @@ TEST_F(csmi_controller_test, raid_configuration_lists_the_set_members) {
 }
 
 // Real drivers route by the destination address; phy and port are only recorded.
-TEST_F(csmi_controller_test, stp_goes_to_the_destination_and_returns_the_status_fis) {
+TEST_F(CsmiControllerTest, StpGoesToTheDestinationAndReturnsTheStatusFis) {
     auto request =
         stp_request(kNorrix, {0x27, 0x80, 0xEC}, CSMI_SAS_STP_PIO | CSMI_SAS_STP_READ, 512, 4, 9);
     ASSERT_EQ(send(request), 0u);
@@ -191,7 +191,7 @@ TEST_F(csmi_controller_test, stp_goes_to_the_destination_and_returns_the_status_
     EXPECT_EQ(ata[0]["destination"], "0000000500000002");
 }
 
-TEST_F(csmi_controller_test, stp_data_out_reaches_the_drive) {
+TEST_F(CsmiControllerTest, StpDataOutReachesTheDrive) {
     auto request =
         stp_request(kHalvern, {0x27, 0x80, 0x92, 0x0E, 0x00, 0x00, 0x00, 0x40, 0, 0, 0, 0, 0x01},
                     CSMI_SAS_STP_PIO | CSMI_SAS_STP_WRITE, 512);
@@ -205,7 +205,7 @@ TEST_F(csmi_controller_test, stp_data_out_reaches_the_drive) {
     EXPECT_EQ(ata[0]["features"], 0x0E);
 }
 
-TEST_F(csmi_controller_test, stp_requests_the_driver_cannot_carry) {
+TEST_F(CsmiControllerTest, StpRequestsTheDriverCannotCarry) {
     auto nowhere = stp_request({0, 0, 0, 5, 0, 0, 0, 9}, {0x27, 0x80, 0xE7}, CSMI_SAS_STP_PIO, 0);
     ASSERT_EQ(send(nowhere), 0u);
     EXPECT_EQ(stp(nowhere).Status.bConnectionStatus, CSMI_SAS_OPEN_REJECT_NO_DESTINATION);
@@ -246,12 +246,12 @@ nlohmann::json machine_with_faults() {
     return description;
 }
 
-class csmi_controller_fault_test : public csmi_controller_test {
+class CsmiControllerFaultTest : public CsmiControllerTest {
 protected:
-    csmi_controller_fault_test() : csmi_controller_test(machine_with_faults()) {}
+    CsmiControllerFaultTest() : CsmiControllerTest(machine_with_faults()) {}
 };
 
-TEST_F(csmi_controller_fault_test, faults_answer_in_turn_by_request_kind) {
+TEST_F(CsmiControllerFaultTest, FaultsAnswerInTurnByRequestKind) {
     auto request = [] { return stp_request(kHalvern, {0x27, 0x80, 0xE7}, CSMI_SAS_STP_PIO, 0); };
     auto first = request();
     EXPECT_EQ(send(first), 1117u);
@@ -287,15 +287,15 @@ nlohmann::json machine_without_data() {
     return description;
 }
 
-class csmi_no_data_test : public csmi_controller_test {
+class CsmiNoDataTest : public CsmiControllerTest {
 protected:
-    csmi_no_data_test() : csmi_controller_test(machine_without_data()) {}
+    CsmiNoDataTest() : CsmiControllerTest(machine_without_data()) {}
 };
 
 // "data": "none" on the drive: the status FIS carries the rule's status and the data area keeps
 // what it held. On the controller: ReturnCode 0 for a request never carried out, which comes
 // back as it was sent.
-TEST_F(csmi_no_data_test, rules_without_data_complete_and_leave_the_data_area_as_it_was) {
+TEST_F(CsmiNoDataTest, RulesWithoutDataCompleteAndLeaveTheDataAreaAsItWas) {
     for (const bool controller_rule : {false, true}) {
         SCOPED_TRACE(controller_rule ? "controller" : "drive");
         auto request = stp_request(kHalvern, {0x27, 0x80, 0xEC}, CSMI_SAS_STP_READ, 512);
@@ -314,7 +314,7 @@ TEST_F(csmi_no_data_test, rules_without_data_complete_and_leave_the_data_area_as
 // The header's Timeout against the drive's modelled time, as for the disks' TimeOutValue; a
 // driver that takes Timeout literally (`expires_timeout_zero`) fails any request with 0 at once
 // and resets an STP target in the middle of its command.
-TEST(csmi_time_limits, a_request_that_outlives_its_timeout_fails_with_sem_timeout) {
+TEST(CsmiTimeLimits, ARequestThatOutlivesItsTimeoutFailsWithSemTimeout) {
     struct row {
         bool expires_zero;
         ULONG code;
@@ -371,7 +371,7 @@ TEST(csmi_time_limits, a_request_that_outlives_its_timeout_fails_with_sem_timeou
     }
 }
 
-TEST_F(csmi_controller_test, ssp_inquiry_answers_only_from_a_sas_target) {
+TEST_F(CsmiControllerTest, SspInquiryAnswersOnlyFromASasTarget) {
     auto inquiry = [](const UCHAR(&destination)[8]) {
         std::vector<std::uint8_t> buffer(468);
         fill_header(buffer.data(), 468, CSMI_SAS_SIGNATURE, CC_CSMI_SAS_SSP_PASSTHRU);

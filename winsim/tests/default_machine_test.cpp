@@ -1,5 +1,5 @@
-// The built-in default machine equals examples/default-machine.json, and holds what
-// each program's main job needs.
+// The built-in default machine (examples/default-machine.json, embedded at build time) holds
+// what each program's main job needs.
 #include "machine_fixture.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +7,7 @@
 namespace winsim {
 namespace {
 
-TEST(default_machine, equals_the_example_description) {
-    EXPECT_EQ(default_machine_description(), fwu_test::default_machine());
-}
-
-TEST(default_machine, the_halvern_drive_activates_a_segmented_one_mebibyte_image) {
+TEST(DefaultMachine, TheHalvernDriveActivatesASegmentedOneMebibyteImage) {
     testing::machine_test sim(default_machine_description());
     const auto id = sim.open_exclusive();
     ASSERT_NE(id, 0u);
@@ -32,7 +28,7 @@ TEST(default_machine, the_halvern_drive_activates_a_segmented_one_mebibyte_image
     EXPECT_EQ(halvern->firmware(), "HT10A002");
 }
 
-TEST(default_machine, lists_the_drives_and_devices_each_program_expects) {
+TEST(DefaultMachine, ListsTheDrivesAndDevicesEachProgramExpects) {
     const auto description = default_machine_description();
     testing::machine_test sim(description);
     for (const wchar_t* name :

@@ -12,7 +12,7 @@ namespace {
 using testing::machine_test;
 using testing::make_sptd;
 
-TEST(disk_open, names_ignore_case_and_unknown_names_are_not_found) {
+TEST(DiskOpen, NamesIgnoreCaseAndUnknownNamesAreNotFound) {
     machine_test sim;
     EXPECT_EQ(sim.machine().open(L"\\\\.\\physicaldrive0", GENERIC_READ, 3).error, 0u);
     EXPECT_EQ(sim.machine()
@@ -24,7 +24,7 @@ TEST(disk_open, names_ignore_case_and_unknown_names_are_not_found) {
               static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(disk_open, an_exclusive_open_and_any_other_open_exclude_each_other) {
+TEST(DiskOpen, AnExclusiveOpenAndAnyOtherOpenExcludeEachOther) {
     machine_test sim;
     const auto first = sim.open_exclusive();
     ASSERT_NE(first, 0u);
@@ -42,7 +42,7 @@ TEST(disk_open, an_exclusive_open_and_any_other_open_exclude_each_other) {
               static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
 }
 
-TEST(disk_open, a_disk_in_use_elsewhere_refuses_only_exclusive_opens) {
+TEST(DiskOpen, ADiskInUseElsewhereRefusesOnlyExclusiveOpens) {
     auto description = testing::one_disk_machine();
     description["disks"][0]["in_use_elsewhere"] = true;
     machine_test sim(description);
@@ -52,7 +52,7 @@ TEST(disk_open, a_disk_in_use_elsewhere_refuses_only_exclusive_opens) {
               0u);
 }
 
-TEST(disk_open, a_process_that_is_not_elevated_gets_access_denied_for_data_access) {
+TEST(DiskOpen, AProcessThatIsNotElevatedGetsAccessDeniedForDataAccess) {
     auto description = testing::one_disk_machine();
     description["elevated"] = false;
     machine_test sim(description);
@@ -61,7 +61,7 @@ TEST(disk_open, a_process_that_is_not_elevated_gets_access_denied_for_data_acces
     EXPECT_EQ(sim.machine().open(L"\\\\.\\PhysicalDrive0", 0, 3).error, 0u) << "query-only open";
 }
 
-TEST(disk_address, answers_the_configured_address_or_the_refusal) {
+TEST(DiskAddress, AnswersTheConfiguredAddressOrTheRefusal) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     SCSI_ADDRESS address{};
@@ -82,7 +82,7 @@ TEST(disk_address, answers_the_configured_address_or_the_refusal) {
               50u);
 }
 
-TEST(scsi_pass_through, malformed_requests_fail_with_invalid_parameter_before_the_drive) {
+TEST(ScsiPassThrough, MalformedRequestsFailWithInvalidParameterBeforeTheDrive) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     std::vector<std::uint8_t> data(512);
@@ -108,7 +108,7 @@ TEST(scsi_pass_through, malformed_requests_fail_with_invalid_parameter_before_th
         << "input shorter than the header";
 }
 
-TEST(scsi_pass_through, a_refused_download_comes_back_as_check_condition_with_sense) {
+TEST(ScsiPassThrough, ARefusedDownloadComesBackAsCheckConditionWithSense) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     std::vector<std::uint8_t> data(512);
@@ -124,7 +124,7 @@ TEST(scsi_pass_through, a_refused_download_comes_back_as_check_condition_with_se
     EXPECT_EQ(returned, sizeof(SCSI_PASS_THROUGH_DIRECT) + 18);
 }
 
-TEST(scsi_pass_through, the_buffered_code_moves_data_at_its_offset_in_the_same_buffer) {
+TEST(ScsiPassThrough, TheBufferedCodeMovesDataAtItsOffsetInTheSameBuffer) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     struct {
@@ -148,7 +148,7 @@ TEST(scsi_pass_through, the_buffered_code_moves_data_at_its_offset_in_the_same_b
     EXPECT_EQ(returned, offsetof(decltype(request), data) + 512);
 }
 
-TEST(scsi_pass_through, injected_scsi_statuses_answer_without_reaching_the_drive) {
+TEST(ScsiPassThrough, InjectedScsiStatusesAnswerWithoutReachingTheDrive) {
     auto description = testing::one_disk_machine();
     description["disks"][0]["scsi_faults"] = {
         {{"ata_command", "0xEC"}, {"nth", 2}, {"scsi_status", "0x18"}}};
@@ -178,7 +178,7 @@ ATA_PASS_THROUGH_DIRECT ata_request(std::uint16_t flags, void* buffer, std::uint
     return request;
 }
 
-TEST(ata_pass_through, returns_status_and_registers_in_the_current_task_file) {
+TEST(AtaPassThrough, ReturnsStatusAndRegistersInTheCurrentTaskFile) {
     static_assert(sizeof(ATA_PASS_THROUGH_DIRECT) == 48, "this suite builds 64-bit");
     machine_test sim;
     const auto id = sim.open_exclusive();
@@ -203,7 +203,7 @@ TEST(ata_pass_through, returns_status_and_registers_in_the_current_task_file) {
     EXPECT_EQ(refused.DataTransferLength, 0u);
 }
 
-TEST(ata_pass_through, a_48_bit_command_takes_the_upper_halves_from_the_previous_task_file) {
+TEST(AtaPassThrough, A48BitCommandTakesTheUpperHalvesFromThePreviousTaskFile) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     std::vector<std::uint8_t> page(512);
@@ -219,7 +219,7 @@ TEST(ata_pass_through, a_48_bit_command_takes_the_upper_halves_from_the_previous
     EXPECT_EQ(sim.trace("ata").back()["route"], "ata");
 }
 
-TEST(ata_pass_through, contradictory_flags_or_lengths_are_invalid_parameters) {
+TEST(AtaPassThrough, ContradictoryFlagsOrLengthsAreInvalidParameters) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     std::vector<std::uint8_t> data(512);
@@ -286,7 +286,7 @@ std::uint32_t send_out(machine_test& sim, open_id id, std::uint32_t code, std::s
 // The adapter's limits, by default those of Windows' inbox AHCI miniport (128 KiB, 33 pages,
 // word alignment), on every pass-through code: the caller's buffer counted page by page by its
 // address, a buffered request's data at its offset in a system buffer that starts a page.
-TEST(adapter_limits, a_request_beyond_them_fails_with_invalid_parameter_before_the_drive) {
+TEST(AdapterLimits, ARequestBeyondThemFailsWithInvalidParameterBeforeTheDrive) {
     struct row {
         const char* what;
         std::uint32_t code;
@@ -338,7 +338,7 @@ TEST(adapter_limits, a_request_beyond_them_fails_with_invalid_parameter_before_t
     }
 }
 
-TEST(adapter_limits, the_adapter_descriptor_reports_them) {
+TEST(AdapterLimits, TheAdapterDescriptorReportsThem) {
     auto read = [](const nlohmann::json& disk) {
         auto description = testing::one_disk_machine();
         description["disks"][0].update(disk);
@@ -365,7 +365,7 @@ TEST(adapter_limits, the_adapter_descriptor_reports_them) {
 // TimeOutValue against the drive's modelled time: activating takes 8 s by default, so 5 s runs
 // out; the port driver fails the request (STATUS_IO_TIMEOUT) and resets the drive. 0 sets no
 // limit.
-TEST(pass_through_time_limits, a_request_that_outlives_its_time_out_value_fails_with_sem_timeout) {
+TEST(PassThroughTimeLimits, ARequestThatOutlivesItsTimeOutValueFailsWithSemTimeout) {
     struct row {
         std::uint32_t code;
         std::uint32_t seconds;
@@ -409,7 +409,7 @@ TEST(pass_through_time_limits, a_request_that_outlives_its_time_out_value_fails_
     }
 }
 
-TEST(driver_faults, refused_codes_and_the_nth_call_fail_with_their_windows_error) {
+TEST(DriverFaults, RefusedCodesAndTheNthCallFailWithTheirWindowsError) {
     auto description = testing::one_disk_machine();
     description["disks"][0]["refuse"] = {{{"ioctl", "0x4D030"}, {"error", 1}}};
     description["disks"][0]["ioctl_faults"] = {{{"ioctl", "0x4D014"}, {"nth", 2}, {"error", 1117}}};
@@ -428,7 +428,7 @@ TEST(driver_faults, refused_codes_and_the_nth_call_fail_with_their_windows_error
 
 // "data": "none": the command completes with the rule's status on every route, the caller's
 // data-in buffer keeps what it held, the lengths say 0, and data sent never reaches the drive.
-TEST(driver_faults, a_rule_without_data_completes_and_leaves_the_callers_buffer_as_it_was) {
+TEST(DriverFaults, ARuleWithoutDataCompletesAndLeavesTheCallersBufferAsItWas) {
     auto description = testing::one_disk_machine();
     description["drives"][0]["faults"] = {
         {{"command", "0xEC"}, {"times", 10}, {"status", "0x50"}, {"data", "none"}},
@@ -478,7 +478,7 @@ TEST(driver_faults, a_rule_without_data_completes_and_leaves_the_callers_buffer_
     EXPECT_EQ(sim.machine().find_drive("d0")->activations(), 0u);
 }
 
-TEST(smart_interface, identify_through_smart_rcv_drive_data) {
+TEST(SmartInterface, IdentifyThroughSmartRcvDriveData) {
     machine_test sim;
     const auto opened =
         sim.machine().open(L"\\\\.\\PhysicalDrive0", GENERIC_READ | GENERIC_WRITE, 3);

@@ -22,9 +22,9 @@ nlohmann::json halvern() {
     })");
 }
 
-class drive_model : public ::testing::Test {
+class DriveModel : public ::testing::Test {
 protected:
-    explicit drive_model(nlohmann::json description = halvern())
+    explicit DriveModel(nlohmann::json description = halvern())
         : description_(std::move(description)), target_(description_, {trace_, clock_}) {}
 
     ata_reply download(std::uint8_t sub, std::uint16_t blocks, std::uint16_t offset,
@@ -77,7 +77,7 @@ bool aborted(const ata_reply& reply) {
     return reply.status == 0x51 && reply.error == 0x04;
 }
 
-TEST_F(drive_model, segments_at_their_offsets_assemble_the_image_and_activate_at_its_length) {
+TEST_F(DriveModel, SegmentsAtTheirOffsetsAssembleTheImageAndActivateAtItsLength) {
     EXPECT_TRUE(accepted(segment(0x03, 4, 0)));
     EXPECT_EQ(target_.activations(), 0u);
     EXPECT_TRUE(accepted(segment(0x03, 4, 4)));
@@ -87,7 +87,7 @@ TEST_F(drive_model, segments_at_their_offsets_assemble_the_image_and_activate_at
     EXPECT_EQ(target_.exit_state()["sha256"], sha256_hex(image_));
 }
 
-TEST_F(drive_model, refuses_segments_out_of_order_and_restarts_at_offset_zero) {
+TEST_F(DriveModel, RefusesSegmentsOutOfOrderAndRestartsAtOffsetZero) {
     EXPECT_TRUE(accepted(segment(0x03, 2, 0)));
     EXPECT_TRUE(aborted(segment(0x03, 2, 4))) << "skips blocks 2 and 3";
     EXPECT_TRUE(aborted(segment(0x03, 2, 0 + 1))) << "overlaps";
@@ -97,7 +97,7 @@ TEST_F(drive_model, refuses_segments_out_of_order_and_restarts_at_offset_zero) {
     EXPECT_EQ(target_.microcode(), image_);
 }
 
-TEST_F(drive_model, refuses_block_counts_outside_its_limits_and_data_that_disagrees) {
+TEST_F(DriveModel, RefusesBlockCountsOutsideItsLimitsAndDataThatDisagrees) {
     std::vector<std::uint8_t> nine_blocks(9 * 512);
     EXPECT_TRUE(aborted(download(0x03, 9, 0, nine_blocks))) << "more than word 235 allows";
     EXPECT_TRUE(aborted(download(0x03, 0, 0, {}))) << "no blocks";
@@ -107,7 +107,7 @@ TEST_F(drive_model, refuses_block_counts_outside_its_limits_and_data_that_disagr
     EXPECT_TRUE(target_.microcode().empty());
 }
 
-TEST_F(drive_model, refuses_unsupported_subcommands_and_images_of_the_wrong_length) {
+TEST_F(DriveModel, RefusesUnsupportedSubcommandsAndImagesOfTheWrongLength) {
     EXPECT_TRUE(aborted(segment(0x01, 1, 0)));
     EXPECT_TRUE(aborted(download(0x07, 4, 0, std::span(image_).first(2048)))) << "not 4096 bytes";
     EXPECT_TRUE(accepted(download(0x07, 8, 0, image_)));
@@ -118,7 +118,7 @@ TEST_F(drive_model, refuses_unsupported_subcommands_and_images_of_the_wrong_leng
         << "beyond the expected length";
 }
 
-TEST_F(drive_model, deferred_segments_activate_only_with_the_activate_subcommand) {
+TEST_F(DriveModel, DeferredSegmentsActivateOnlyWithTheActivateSubcommand) {
     EXPECT_TRUE(aborted(download(0x0F, 0, 0, {}))) << "nothing deferred yet";
     EXPECT_TRUE(accepted(segment(0x0E, 4, 0)));
     EXPECT_TRUE(aborted(download(0x0F, 0, 0, {}))) << "image incomplete";
@@ -130,7 +130,7 @@ TEST_F(drive_model, deferred_segments_activate_only_with_the_activate_subcommand
     EXPECT_TRUE(aborted(download(0x0F, 0, 0, {}))) << "already activated";
 }
 
-TEST_F(drive_model, identify_answers_with_any_features_and_a_valid_checksum) {
+TEST_F(DriveModel, IdentifyAnswersWithAnyFeaturesAndAValidChecksum) {
     std::vector<std::uint8_t> data(512);
     ata_registers signature;
     signature.features = 0x0B;
@@ -154,7 +154,7 @@ TEST_F(drive_model, identify_answers_with_any_features_and_a_valid_checksum) {
     EXPECT_TRUE(aborted(read_in(0xEC, short_buffer)));
 }
 
-TEST_F(drive_model, read_log_ext_returns_the_described_page_and_refuses_others) {
+TEST_F(DriveModel, ReadLogExtReturnsTheDescribedPageAndRefusesOthers) {
     std::vector<std::uint8_t> page(512);
     ata_registers log;
     log.count = 1;
@@ -174,7 +174,7 @@ TEST_F(drive_model, read_log_ext_returns_the_described_page_and_refuses_others) 
 
 // IDENTIFY words that decide what DOWNLOAD MICROCODE takes: 234/235 of 0 or FFFFh report no
 // limit; a security-locked drive (word 128 bit 2) aborts it but still identifies itself.
-TEST(drive_identify_words, decide_what_download_microcode_accepts) {
+TEST(DriveIdentifyWords, DecideWhatDownloadMicrocodeAccepts) {
     struct row {
         const char* what;
         nlohmann::json words;
@@ -211,7 +211,7 @@ TEST(drive_identify_words, decide_what_download_microcode_accepts) {
     }
 }
 
-TEST(drive_model_firmware, activation_without_a_new_revision_keeps_the_old_one) {
+TEST(DriveModelFirmware, ActivationWithoutANewRevisionKeepsTheOldOne) {
     auto description = halvern();
     description["microcode"].erase("firmware_after_activation");
     trace none("");
@@ -227,10 +227,10 @@ TEST(drive_model_firmware, activation_without_a_new_revision_keeps_the_old_one) 
     EXPECT_EQ(target.firmware(), "HT10A001");
 }
 
-class drive_faults : public drive_model {
+class DriveFaults : public DriveModel {
 protected:
-    drive_faults()
-        : drive_model([] {
+    DriveFaults()
+        : DriveModel([] {
               auto description = halvern();
               description["faults"] = nlohmann::json::parse(R"([
                   {"command": "0x92", "features": 3, "nth": 2, "status": "0x51", "error": "0x10"},
@@ -240,7 +240,7 @@ protected:
           }()) {}
 };
 
-TEST_F(drive_faults, the_nth_command_of_a_kind_gets_the_injected_answer_and_is_not_executed) {
+TEST_F(DriveFaults, TheNthCommandOfAKindGetsTheInjectedAnswerAndIsNotExecuted) {
     EXPECT_TRUE(accepted(segment(0x03, 2, 0)));
     const auto second = segment(0x03, 2, 2);
     EXPECT_EQ(second.status, 0x51);
@@ -250,7 +250,7 @@ TEST_F(drive_faults, the_nth_command_of_a_kind_gets_the_injected_answer_and_is_n
     EXPECT_TRUE(accepted(segment(0x03, 2, 2))) << "the third one is answered normally";
 }
 
-TEST_F(drive_faults, busy_replies_come_the_given_number_of_times) {
+TEST_F(DriveFaults, BusyRepliesComeTheGivenNumberOfTimes) {
     std::vector<std::uint8_t> data(512);
     EXPECT_EQ(read_in(0xEC, data).status, 0x80);
     EXPECT_EQ(read_in(0xEC, data).status, 0x80);
@@ -260,7 +260,7 @@ TEST_F(drive_faults, busy_replies_come_the_given_number_of_times) {
 // A command that activates (0x07, the segment that completes the image, 0x0F) takes the
 // activation time; the others the command time. A time limit shorter than that resets the
 // drive: no activation, the old firmware, and nothing of the download kept.
-TEST(drive_time_limits, a_limit_below_the_command_time_resets_the_drive) {
+TEST(DriveTimeLimits, ALimitBelowTheCommandTimeResetsTheDrive) {
     struct row {
         const char* what;
         std::uint8_t sub; // of the last command; earlier ones prepare it, under the same limit
@@ -311,7 +311,7 @@ TEST(drive_time_limits, a_limit_below_the_command_time_resets_the_drive) {
     }
 }
 
-TEST(drive_clock, each_command_advances_the_virtual_clock_by_its_device_time) {
+TEST(DriveClock, EachCommandAdvancesTheVirtualClockByItsDeviceTime) {
     auto description = halvern();
     description["command_time_ms"] = 7;
     trace none("");

@@ -11,7 +11,7 @@ std::vector<std::uint8_t> cdb16(std::initializer_list<std::uint8_t> bytes) {
     return bytes;
 }
 
-TEST(sat_decoding, ata_pass_through_16_carries_all_twelve_registers_when_extended) {
+TEST(SatDecoding, AtaPassThrough16CarriesAllTwelveRegistersWhenExtended) {
     const auto block = cdb16({0x85, 0x09, 0x0E, 0xF1, 0xF2, 0xC1, 0xC2, 0xA1, 0xA2, 0xB1, 0xB2,
                               0xD1, 0xD2, 0x40, 0x2F, 0x00});
     const auto decoded = decode_ata_passthrough(block);
@@ -35,7 +35,7 @@ TEST(sat_decoding, ata_pass_through_16_carries_all_twelve_registers_when_extende
     EXPECT_STREQ(decoded->route, "sat16");
 }
 
-TEST(sat_decoding, without_extend_the_upper_halves_do_not_reach_the_drive) {
+TEST(SatDecoding, WithoutExtendTheUpperHalvesDoNotReachTheDrive) {
     const auto block = cdb16({0x85, 0x0A, 0x06, 0xF1, 0x03, 0xC1, 0x40, 0xA1, 0x00, 0xB1, 0x40,
                               0xD1, 0x00, 0x40, 0x92, 0x00});
     const auto decoded = decode_ata_passthrough(block);
@@ -50,7 +50,7 @@ TEST(sat_decoding, without_extend_the_upper_halves_do_not_reach_the_drive) {
               0);
 }
 
-TEST(sat_decoding, ata_pass_through_12_maps_its_own_byte_positions) {
+TEST(SatDecoding, AtaPassThrough12MapsItsOwnBytePositions) {
     const std::vector<std::uint8_t> block = {0xA1, 0x08, 0x0E, 0x0B, 0x01, 0xDB,
                                              0x97, 0x20, 0xA0, 0xEC, 0x00, 0x00};
     const auto decoded = decode_ata_passthrough(block);
@@ -66,7 +66,7 @@ TEST(sat_decoding, ata_pass_through_12_maps_its_own_byte_positions) {
     EXPECT_FALSE(decode_ata_passthrough(std::vector<std::uint8_t>{0x12, 0, 0, 0, 0xFC, 0}));
 }
 
-class sat_layer : public ::testing::Test {
+class SatLayer : public ::testing::Test {
 protected:
     nlohmann::json description_ = nlohmann::json::parse(R"({
         "id": "d0",
@@ -78,7 +78,7 @@ protected:
     drive drive_{description_, {trace_, clock_}};
 };
 
-TEST_F(sat_layer, a_drive_error_becomes_check_condition_with_ata_status_in_fixed_sense) {
+TEST_F(SatLayer, ADriveErrorBecomesCheckConditionWithAtaStatusInFixedSense) {
     // DOWNLOAD MICROCODE subcommand 7, which this drive does not accept.
     std::vector<std::uint8_t> data(512, 0);
     const auto block = cdb16({0x85, 0x0A, 0x06, 0, 0x07, 0, 0x01, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0});
@@ -94,7 +94,7 @@ TEST_F(sat_layer, a_drive_error_becomes_check_condition_with_ata_status_in_fixed
     EXPECT_EQ(result.sense[13], 0x1D) << "ATA PASS-THROUGH INFORMATION AVAILABLE";
 }
 
-TEST_F(sat_layer, descriptor_sense_carries_the_ata_status_return_descriptor) {
+TEST_F(SatLayer, DescriptorSenseCarriesTheAtaStatusReturnDescriptor) {
     std::vector<std::uint8_t> data(512, 0);
     const auto block = cdb16({0x85, 0x0B, 0x06, 0, 0x07, 0, 0x01, 0, 0, 0, 0, 0, 0, 0x40, 0x92, 0});
     const auto result = execute_scsi(drive_, block, data_direction::out, data,
@@ -112,7 +112,7 @@ TEST_F(sat_layer, descriptor_sense_carries_the_ata_status_return_descriptor) {
 // How each SAT layer reports the drive's status: ERR and BSY fail the command in both kinds; a
 // device fault with ERR clear fails it only in libata, Windows' AHCI layer completes it
 // normally. CK_COND asks for the registers of a normal completion (RECOVERED ERROR).
-TEST(sat_layer_status, each_kind_reports_the_returned_status_in_either_sense_format) {
+TEST(SatLayerStatus, EachKindReportsTheReturnedStatusInEitherSenseFormat) {
     struct row {
         sat_kind kind;
         int status;
@@ -170,7 +170,7 @@ TEST(sat_layer_status, each_kind_reports_the_returned_status_in_either_sense_for
     }
 }
 
-TEST_F(sat_layer, success_is_good_status_without_sense_unless_ck_cond_asks) {
+TEST_F(SatLayer, SuccessIsGoodStatusWithoutSenseUnlessCkCondAsks) {
     std::vector<std::uint8_t> data(512, 0);
     auto block = cdb16({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0});
     auto result = execute_scsi(drive_, block, data_direction::in, data, {});
@@ -184,7 +184,7 @@ TEST_F(sat_layer, success_is_good_status_without_sense_unless_ck_cond_asks) {
     EXPECT_EQ(result.sense[4], 0x50);
 }
 
-TEST_F(sat_layer, a_data_phase_that_contradicts_the_protocol_is_an_illegal_request) {
+TEST_F(SatLayer, ADataPhaseThatContradictsTheProtocolIsAnIllegalRequest) {
     std::vector<std::uint8_t> data(512, 0);
     // PIO data-in with T_DIR set, but the request sends data out.
     const auto block = cdb16({0x85, 0x08, 0x0E, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0xEC, 0});
@@ -194,7 +194,7 @@ TEST_F(sat_layer, a_data_phase_that_contradicts_the_protocol_is_an_illegal_reque
     EXPECT_EQ(result.sense[12], 0x24);
 }
 
-TEST_F(sat_layer, inquiry_reports_vendor_product_revision_and_the_serial_page) {
+TEST_F(SatLayer, InquiryReportsVendorProductRevisionAndTheSerialPage) {
     std::vector<std::uint8_t> data(252, 0);
     auto result = execute_scsi(drive_, std::vector<std::uint8_t>{0x12, 0, 0, 0, 0xFC, 0},
                                data_direction::in, data, {});
@@ -217,7 +217,7 @@ TEST_F(sat_layer, inquiry_reports_vendor_product_revision_and_the_serial_page) {
 }
 
 // Refusals by the SAT layer itself: the drive never sees the command.
-TEST_F(sat_layer, layers_that_refuse_a_block_answer_illegal_request_without_the_drive) {
+TEST_F(SatLayer, LayersThatRefuseABlockAnswerIllegalRequestWithoutTheDrive) {
     struct row {
         const char* what;
         sat_settings sat;

@@ -11,7 +11,7 @@ namespace {
 using testing::machine_test;
 using testing::make_sptd;
 
-TEST(trace_records, device_calls_carry_call_target_ioctl_lengths_ok_and_error) {
+TEST(TraceRecords, DeviceCallsCarryCallTargetIoctlLengthsOkAndError) {
     machine_test sim;
     const auto id = sim.open_exclusive(L"\\\\.\\physicalDRIVE0");
     std::vector<std::uint8_t> data(512);
@@ -42,7 +42,7 @@ TEST(trace_records, device_calls_carry_call_target_ioctl_lengths_ok_and_error) {
     EXPECT_EQ(records[4]["error"], 2);
 }
 
-TEST(trace_records, ata_records_show_registers_direction_length_data_hash_and_answer) {
+TEST(TraceRecords, AtaRecordsShowRegistersDirectionLengthDataHashAndAnswer) {
     machine_test sim;
     const auto id = sim.open_exclusive();
     std::vector<std::uint8_t> segment(64 * 512, 0x5A);
@@ -70,7 +70,7 @@ TEST(trace_records, ata_records_show_registers_direction_length_data_hash_and_an
     EXPECT_EQ(ata["error"], 0);
 }
 
-TEST(trace_records, sleep_and_exit_records_carry_time_and_each_drive_s_state) {
+TEST(TraceRecords, SleepAndExitRecordsCarryTimeAndEachDriveSState) {
     machine_test sim;
     sim.machine().sleep(2000);
     sim.machine().record_exit(6);
@@ -89,7 +89,7 @@ TEST(trace_records, sleep_and_exit_records_carry_time_and_each_drive_s_state) {
     EXPECT_EQ(drive["firmware"], "HT10A001");
 }
 
-TEST(sha256_digest, matches_the_published_test_vectors) {
+TEST(Sha256Digest, MatchesThePublishedTestVectors) {
     EXPECT_EQ(sha256_hex(std::vector<std::uint8_t>{}),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     const std::string abc = "abc";

@@ -23,7 +23,7 @@ void set_controller(marlisk_run& m, const std::string& description) {
 
 } // namespace
 
-TEST(marlisk_command_line, runs_without_a_target_end_with_8_and_send_nothing) {
+TEST(MarliskCommandLine, RunsWithoutATargetEndWith8AndSendNothing) {
     const std::vector<std::vector<std::string>> cases = {{},
                                                          {"/l"},
                                                          {"/d:fw.bin", "/r:3"},
@@ -39,7 +39,7 @@ TEST(marlisk_command_line, runs_without_a_target_end_with_8_and_send_nothing) {
     }
 }
 
-TEST(marlisk_command_line, an_invalid_line_after_l_goes_to_the_standard_output) {
+TEST(MarliskCommandLine, AnInvalidLineAfterLGoesToTheStandardOutput) {
     marlisk_run m;
     auto result = m.run({"/l", "/x"});
     EXPECT_EQ(result.exit_code, 8);
@@ -52,7 +52,7 @@ TEST(marlisk_command_line, an_invalid_line_after_l_goes_to_the_standard_output) 
     EXPECT_EQ(result.out, "");
 }
 
-TEST(marlisk_command_line, a_target_or_image_name_too_long_for_its_buffer_ends_with_8) {
+TEST(MarliskCommandLine, ATargetOrImageNameTooLongForItsBufferEndsWith8) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     const std::string long_name(260, 'a');
@@ -65,7 +65,7 @@ TEST(marlisk_command_line, a_target_or_image_name_too_long_for_its_buffer_ends_w
 // Opening the log empties it, so an image that is the log file is refused before either is
 // written, whatever way its name reaches that file (a hard link, a linked folder); another file
 // of that name is not refused.
-TEST(marlisk_command_line, an_image_that_is_the_log_file_ends_with_8_before_either_is_written) {
+TEST(MarliskCommandLine, AnImageThatIsTheLogFileEndsWith8BeforeEitherIsWritten) {
     struct log_case {
         std::string image;
         std::string log_option;
@@ -109,7 +109,7 @@ TEST(marlisk_command_line, an_image_that_is_the_log_file_ends_with_8_before_eith
 
 // Quote removal is held by the unit tests: a host argument vector cannot carry a raw quote
 // through to the Windows command line.
-TEST(marlisk_command_line, options_take_either_letter_case) {
+TEST(MarliskCommandLine, OptionsTakeEitherLetterCase) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     const auto result = m.run({"/T:" + kDravoniPath, "/D:fw.bin", "/Log", "/R:0"});
@@ -118,7 +118,7 @@ TEST(marlisk_command_line, options_take_either_letter_case) {
               kLogHeader + path_lines(kDravoniPath, kDravoniPath) + "FwUpdate Success.\r\n");
 }
 
-TEST(marlisk_command_line, retry_counts_take_any_base) {
+TEST(MarliskCommandLine, RetryCountsTakeAnyBase) {
     struct retry_case {
         std::string value;
         std::size_t attempts;
@@ -137,7 +137,7 @@ TEST(marlisk_command_line, retry_counts_take_any_base) {
     }
 }
 
-TEST(marlisk_application, a_second_instance_ends_with_3_at_once_and_writes_no_log) {
+TEST(MarliskApplication, ASecondInstanceEndsWith3AtOnceAndWritesNoLog) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     m.edit_machine([](nlohmann::json& machine) {
@@ -149,7 +149,7 @@ TEST(marlisk_application, a_second_instance_ends_with_3_at_once_and_writes_no_lo
     EXPECT_TRUE(result.calls("SetupDiGetClassDevsW").empty());
 }
 
-TEST(marlisk_application, a_running_instance_keeps_a_second_process_out) {
+TEST(MarliskApplication, ARunningInstanceKeepsASecondProcessOut) {
     marlisk_run first;
     first.image("fw.bin", 8 * 512);
     first.options.virtual_clock = false; // the first one really takes its time
@@ -178,7 +178,7 @@ TEST(marlisk_application, a_running_instance_keeps_a_second_process_out) {
     EXPECT_EQ(third.exit_code, 0);
 }
 
-TEST(marlisk_application, a_controller_not_in_ahci_or_raid_mode_ends_with_3) {
+TEST(MarliskApplication, AControllerNotInAhciOrRaidModeEndsWith3) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     set_controller(m, "Standard Dual Channel PCI IDE Controller");
@@ -188,7 +188,7 @@ TEST(marlisk_application, a_controller_not_in_ahci_or_raid_mode_ends_with_3) {
     EXPECT_EQ(m.log(), kLogHeader + "### ERROR!! <IDS_CHANGE_SATAMODE> ###\r\nExitCode = 3\r\n");
 }
 
-TEST(marlisk_application, windows_pe_skips_the_controller_gate_in_either_letter_case) {
+TEST(MarliskApplication, WindowsPeSkipsTheControllerGateInEitherLetterCase) {
     for (const std::string drive : {"X:", "x:"}) {
         marlisk_run m;
         m.image("fw.bin", 1024);
@@ -205,7 +205,7 @@ TEST(marlisk_application, windows_pe_skips_the_controller_gate_in_either_letter_
     EXPECT_EQ(m.run({"/t:" + kDravoniPath, "/d:fw.bin"}).exit_code, 3);
 }
 
-TEST(marlisk_application, controller_descriptions_that_pass_the_gate) {
+TEST(MarliskApplication, ControllerDescriptionsThatPassTheGate) {
     for (const std::string description :
          {"Standard SATA AHCI Controller", "Intel(R) 8 Series SATA AHCI Controller",
           "Intel(R) Desktop/Workstation/Server Express Chipset SATA RAID Controller",
@@ -228,7 +228,7 @@ TEST(marlisk_application, controller_descriptions_that_pass_the_gate) {
     }
 }
 
-TEST(marlisk_application, a_missing_image_ends_with_4) {
+TEST(MarliskApplication, AMissingImageEndsWith4) {
     marlisk_run m;
     const auto result = m.run({"/t:" + kDravoniPath, "/d:missing.bin", "/l"});
     EXPECT_EQ(result.exit_code, 4);
@@ -237,7 +237,7 @@ TEST(marlisk_application, a_missing_image_ends_with_4) {
     EXPECT_TRUE(result.calls("SetupDiGetDeviceInterfaceDetailW").empty());
 }
 
-TEST(marlisk_application, no_eligible_drive_ends_with_2) {
+TEST(MarliskApplication, NoEligibleDriveEndsWith2) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     m.edit_machine([](nlohmann::json& machine) {
@@ -248,7 +248,7 @@ TEST(marlisk_application, no_eligible_drive_ends_with_2) {
     EXPECT_EQ(m.log(), kLogHeader + "### ERROR!! <IDS_NOT_CONNECTED> ###\r\nExitCode = 2\r\n");
 }
 
-TEST(marlisk_application, a_target_that_differs_in_letter_case_is_not_found) {
+TEST(MarliskApplication, ATargetThatDiffersInLetterCaseIsNotFound) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     std::string upper = kDravoniPath;
@@ -261,7 +261,7 @@ TEST(marlisk_application, a_target_that_differs_in_letter_case_is_not_found) {
                            "FwUpdate Fail!!\r\n");
 }
 
-TEST(marlisk_application, a_drive_with_a_password_set_ends_with_6) {
+TEST(MarliskApplication, ADriveWithAPasswordSetEndsWith6) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     m.edit_machine([](nlohmann::json& machine) {
@@ -275,7 +275,7 @@ TEST(marlisk_application, a_drive_with_a_password_set_ends_with_6) {
                            "FwUpdate Fail!!\r\n");
 }
 
-TEST(marlisk_application, every_drive_examined_before_the_target_is_logged) {
+TEST(MarliskApplication, EveryDriveExaminedBeforeTheTargetIsLogged) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -293,7 +293,7 @@ TEST(marlisk_application, every_drive_examined_before_the_target_is_logged) {
     }
 }
 
-TEST(marlisk_application, a_log_that_cannot_be_created_turns_logging_off) {
+TEST(MarliskApplication, ALogThatCannotBeCreatedTurnsLoggingOff) {
     marlisk_run m;
     m.image("fw.bin", 512);
     std::filesystem::create_directory(m.dir / "FwUpdateTool.log");

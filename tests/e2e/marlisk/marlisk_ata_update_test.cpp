@@ -41,7 +41,7 @@ std::vector<nlohmann::json> download_requests(const fwu_test::run_result& result
 
 } // namespace
 
-TEST(marlisk_ata_update, sends_the_image_one_block_per_command_and_logs_success) {
+TEST(MarliskAtaUpdate, SendsTheImageOneBlockPerCommandAndLogsSuccess) {
     marlisk_run m;
     const auto image = m.image("fw.bin", 10 * 512);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});
@@ -76,7 +76,7 @@ TEST(marlisk_ata_update, sends_the_image_one_block_per_command_and_logs_success)
     EXPECT_EQ(drive.at("firmware"), "KX20B001");
 }
 
-TEST(marlisk_ata_update, the_disk_is_opened_exclusively_after_the_adapter_answers) {
+TEST(MarliskAtaUpdate, TheDiskIsOpenedExclusivelyAfterTheAdapterAnswers) {
     marlisk_run m;
     m.image("fw.bin", 512);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
@@ -104,7 +104,7 @@ TEST(marlisk_ata_update, the_disk_is_opened_exclusively_after_the_adapter_answer
     EXPECT_EQ(adapter_queries, 2);
 }
 
-TEST(marlisk_ata_update, the_window_shows_drive_and_revisions_and_follows_the_blocks) {
+TEST(MarliskAtaUpdate, TheWindowShowsDriveAndRevisionsAndFollowsTheBlocks) {
     marlisk_run m;
     m.image("fw.bin", 10 * 512);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
@@ -151,7 +151,7 @@ TEST(marlisk_ata_update, the_window_shows_drive_and_revisions_and_follows_the_bl
     }
 }
 
-TEST(marlisk_ata_update, an_image_of_two_blocks_fills_the_bar_after_the_first) {
+TEST(MarliskAtaUpdate, AnImageOfTwoBlocksFillsTheBarAfterTheFirst) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
@@ -160,7 +160,7 @@ TEST(marlisk_ata_update, an_image_of_two_blocks_fills_the_bar_after_the_first) {
     EXPECT_EQ(positions(result), (std::vector<int>{0, 2, 2, 2}));
 }
 
-TEST(marlisk_ata_update, a_final_partial_block_is_padded_to_a_whole_block) {
+TEST(MarliskAtaUpdate, AFinalPartialBlockIsPaddedToAWholeBlock) {
     marlisk_run m;
     auto image = m.image("fw.bin", 1030);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
@@ -175,7 +175,7 @@ TEST(marlisk_ata_update, a_final_partial_block_is_padded_to_a_whole_block) {
     EXPECT_EQ(result.drive_state(kDravoniDrive).at("received"), 1536);
 }
 
-TEST(marlisk_ata_update, an_image_below_one_block_has_range_zero_and_still_goes) {
+TEST(MarliskAtaUpdate, AnImageBelowOneBlockHasRangeZeroAndStillGoes) {
     marlisk_run m;
     m.image("fw.bin", 100);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
@@ -187,7 +187,7 @@ TEST(marlisk_ata_update, an_image_below_one_block_has_range_zero_and_still_goes)
     }
 }
 
-TEST(marlisk_ata_update, a_failure_restarts_the_transfer_at_block_zero_and_later_success_counts) {
+TEST(MarliskAtaUpdate, AFailureRestartsTheTransferAtBlockZeroAndLaterSuccessCounts) {
     marlisk_run m;
     const auto image = m.image("fw.bin", 10 * 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -206,7 +206,7 @@ TEST(marlisk_ata_update, a_failure_restarts_the_transfer_at_block_zero_and_later
     EXPECT_EQ(result.drive_state(kDravoniDrive).at("sha256"), image.sha256);
 }
 
-TEST(marlisk_ata_update, without_retries_one_failure_ends_with_code_5) {
+TEST(MarliskAtaUpdate, WithoutRetriesOneFailureEndsWithCode5) {
     marlisk_run m;
     m.image("fw.bin", 4 * 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -225,7 +225,7 @@ TEST(marlisk_ata_update, without_retries_one_failure_ends_with_code_5) {
     EXPECT_EQ(events.back().at("event"), "destroy");
 }
 
-TEST(marlisk_ata_update, every_attempt_fails_and_the_retry_count_bounds_them) {
+TEST(MarliskAtaUpdate, EveryAttemptFailsAndTheRetryCountBoundsThem) {
     marlisk_run m;
     m.image("fw.bin", 2 * 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -237,7 +237,7 @@ TEST(marlisk_ata_update, every_attempt_fails_and_the_retry_count_bounds_them) {
     EXPECT_EQ(block_offsets(result), (std::vector<int>{0, 0, 0, 0}));
 }
 
-TEST(marlisk_ata_update, a_refused_request_and_a_failing_final_block_write_their_own_lines) {
+TEST(MarliskAtaUpdate, ARefusedRequestAndAFailingFinalBlockWriteTheirOwnLines) {
     marlisk_run m;
     m.image("fw.bin", 512 + 20);
     m.edit_machine([](nlohmann::json& machine) {
@@ -258,7 +258,7 @@ TEST(marlisk_ata_update, a_refused_request_and_a_failing_final_block_write_their
 
 // DF (device fault) or BSY in the returned status: the drive did not store the block, whether
 // ERR is set or not. Both paths fail the attempt and say which status they saw.
-TEST(marlisk_ata_update, a_device_fault_or_a_busy_drive_fails_the_block_on_both_paths) {
+TEST(MarliskAtaUpdate, ADeviceFaultOrABusyDriveFailsTheBlockOnBothPaths) {
     struct path_case {
         std::string target;
         std::string drive;
@@ -288,7 +288,7 @@ TEST(marlisk_ata_update, a_device_fault_or_a_busy_drive_fails_the_block_on_both_
     }
 }
 
-TEST(marlisk_ata_update, a_disk_in_use_elsewhere_ends_with_30_before_any_download) {
+TEST(MarliskAtaUpdate, ADiskInUseElsewhereEndsWith30BeforeAnyDownload) {
     marlisk_run m;
     m.image("fw.bin", 1024);
     m.edit_machine([](nlohmann::json& machine) { machine["disks"][1]["in_use_elsewhere"] = true; });
@@ -302,7 +302,7 @@ TEST(marlisk_ata_update, a_disk_in_use_elsewhere_ends_with_30_before_any_downloa
                            "FwUpdate Fail!!\r\n");
 }
 
-TEST(marlisk_ata_update, an_adapter_that_does_not_answer_ends_with_33) {
+TEST(MarliskAtaUpdate, AnAdapterThatDoesNotAnswerEndsWith33) {
     for (const bool second_query : {false, true}) {
         marlisk_run m;
         m.image("fw.bin", 1024);
@@ -322,7 +322,7 @@ TEST(marlisk_ata_update, an_adapter_that_does_not_answer_ends_with_33) {
     }
 }
 
-TEST(marlisk_ata_update, an_empty_image_ends_with_31_before_the_disk_is_opened) {
+TEST(MarliskAtaUpdate, AnEmptyImageEndsWith31BeforeTheDiskIsOpened) {
     marlisk_run m;
     m.image("fw.bin", 0);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin", "/l"});

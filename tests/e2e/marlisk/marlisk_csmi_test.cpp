@@ -35,7 +35,7 @@ nlohmann::json& controller(nlohmann::json& machine) {
 
 } // namespace
 
-TEST(marlisk_csmi, updates_the_drive_of_raid_set_0_through_stp) {
+TEST(MarliskCsmi, UpdatesTheDriveOfRaidSet0ThroughStp) {
     marlisk_run m;
     const auto image = m.image("fw.bin", 4 * 512);
     const auto result = m.run({kTarget, "/d:fw.bin", "/l"});
@@ -79,7 +79,7 @@ TEST(marlisk_csmi, updates_the_drive_of_raid_set_0_through_stp) {
     EXPECT_EQ(positions(result), (std::vector<int>{0, 4, 4, 4, 4, 4}));
 }
 
-TEST(marlisk_csmi, the_c_option_wins_over_t_and_alone_has_no_controller_gate) {
+TEST(MarliskCsmi, TheCOptionWinsOverTAndAloneHasNoControllerGate) {
     marlisk_run m;
     m.image("fw.bin", 512);
     auto result = m.run({"/t:" + kDravoniPath, kTarget, "/d:fw.bin"});
@@ -97,7 +97,7 @@ TEST(marlisk_csmi, the_c_option_wins_over_t_and_alone_has_no_controller_gate) {
     EXPECT_TRUE(result.calls("SetupDiGetClassDevsW").empty());
 }
 
-TEST(marlisk_csmi, partial_and_short_images_end_with_a_padded_block) {
+TEST(MarliskCsmi, PartialAndShortImagesEndWithAPaddedBlock) {
     for (const std::size_t size : {std::size_t{1030}, std::size_t{100}}) {
         marlisk_run m;
         auto image = m.image("fw.bin", size);
@@ -113,7 +113,7 @@ TEST(marlisk_csmi, partial_and_short_images_end_with_a_padded_block) {
     }
 }
 
-TEST(marlisk_csmi, an_unknown_address_or_another_model_ends_with_2) {
+TEST(MarliskCsmi, AnUnknownAddressOrAnotherModelEndsWith2) {
     marlisk_run m;
     m.image("fw.bin", 512);
     auto result = m.run({"/c:1,0000000500000002", "/d:fw.bin", "/l"});
@@ -139,7 +139,7 @@ TEST(marlisk_csmi, an_unknown_address_or_another_model_ends_with_2) {
     EXPECT_TRUE(downloads(result).empty());
 }
 
-TEST(marlisk_csmi, a_drive_only_in_a_second_raid_set_is_not_found) {
+TEST(MarliskCsmi, ADriveOnlyInASecondRaidSetIsNotFound) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -150,7 +150,7 @@ TEST(marlisk_csmi, a_drive_only_in_a_second_raid_set_is_not_found) {
     EXPECT_EQ(m.run({kTarget, "/d:fw.bin"}).exit_code, 2);
 }
 
-TEST(marlisk_csmi, a_failed_identify_ends_with_3_and_a_password_with_6) {
+TEST(MarliskCsmi, AFailedIdentifyEndsWith3AndAPasswordWith6) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -177,7 +177,7 @@ TEST(marlisk_csmi, a_failed_identify_ends_with_3_and_a_password_with_6) {
     EXPECT_TRUE(downloads(result).empty());
 }
 
-TEST(marlisk_csmi, refused_connections_driver_failures_and_drive_errors_fail_the_attempt) {
+TEST(MarliskCsmi, RefusedConnectionsDriverFailuresAndDriveErrorsFailTheAttempt) {
     struct fault_case {
         nlohmann::json controller_fault; // null: a drive fault instead
         std::string lines;
@@ -221,7 +221,7 @@ TEST(marlisk_csmi, refused_connections_driver_failures_and_drive_errors_fail_the
     }
 }
 
-TEST(marlisk_csmi, only_the_eight_drive_entries_the_block_holds_are_compared) {
+TEST(MarliskCsmi, OnlyTheEightDriveEntriesTheBlockHoldsAreCompared) {
     for (const std::size_t others : {std::size_t{7}, std::size_t{8}}) {
         marlisk_run m;
         m.image("fw.bin", 512);

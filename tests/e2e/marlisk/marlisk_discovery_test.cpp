@@ -18,7 +18,7 @@ const std::string kDiskGuid = "{4d36e967-e325-11ce-bfc1-08002be10318}";
 
 } // namespace
 
-TEST(marlisk_discovery, identifies_each_disk_through_smart_and_opens_it_shared) {
+TEST(MarliskDiscovery, IdentifiesEachDiskThroughSmartAndOpensItShared) {
     marlisk_run m;
     m.image("fw.bin", 512);
     const auto result = m.run({"/t:" + kDravoniPath, "/d:fw.bin"});
@@ -46,7 +46,7 @@ TEST(marlisk_discovery, identifies_each_disk_through_smart_and_opens_it_shared) 
     }
 }
 
-TEST(marlisk_discovery, a_model_with_leading_blanks_is_listed) {
+TEST(MarliskDiscovery, AModelWithLeadingBlanksIsListed) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -62,7 +62,7 @@ TEST(marlisk_discovery, a_model_with_leading_blanks_is_listed) {
     }
 }
 
-TEST(marlisk_discovery, a_model_prefix_in_other_letter_case_is_not_listed) {
+TEST(MarliskDiscovery, AModelPrefixInOtherLetterCaseIsNotListed) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -71,7 +71,7 @@ TEST(marlisk_discovery, a_model_prefix_in_other_letter_case_is_not_listed) {
     EXPECT_EQ(m.run({"/t:" + kDravoniPath, "/d:fw.bin"}).exit_code, 2);
 }
 
-TEST(marlisk_discovery, a_disk_that_refuses_smart_identify_is_not_listed) {
+TEST(MarliskDiscovery, ADiskThatRefusesSmartIdentifyIsNotListed) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -83,7 +83,7 @@ TEST(marlisk_discovery, a_disk_that_refuses_smart_identify_is_not_listed) {
     EXPECT_EQ(m.log(), kLogHeader + "### ERROR!! <IDS_NOT_CONNECTED> ###\r\nExitCode = 2\r\n");
 }
 
-TEST(marlisk_discovery, a_disk_whose_path_does_not_fit_the_record_is_skipped) {
+TEST(MarliskDiscovery, ADiskWhosePathDoesNotFitTheRecordIsSkipped) {
     marlisk_run m;
     m.image("fw.bin", 512);
     // 260 characters: the system hands it over, but the record holds 259 and a terminator.
@@ -99,7 +99,7 @@ TEST(marlisk_discovery, a_disk_whose_path_does_not_fit_the_record_is_skipped) {
     EXPECT_TRUE(downloads(result).empty());
 }
 
-TEST(marlisk_controller_mode, the_scan_stops_at_the_first_ahci_or_raid_controller) {
+TEST(MarliskControllerMode, TheScanStopsAtTheFirstAhciOrRaidController) {
     marlisk_run m;
     m.image("fw.bin", 512);
     m.edit_machine([](nlohmann::json& machine) {
@@ -112,7 +112,7 @@ TEST(marlisk_controller_mode, the_scan_stops_at_the_first_ahci_or_raid_controlle
     EXPECT_EQ(result.calls("SetupDiEnumDeviceInfo").size(), 1u);
 }
 
-TEST(marlisk_controller_mode, without_a_stop_the_last_device_decides) {
+TEST(MarliskControllerMode, WithoutAStopTheLastDeviceDecides) {
     // An AHCI "Standard" controller stops at once; a Standard one without AHCI (10h) does
     // not stop, and a later device of another class gives 00h.
     struct scan_case {

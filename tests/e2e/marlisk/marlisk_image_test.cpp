@@ -36,7 +36,7 @@ void sparse_file(const std::filesystem::path& path, std::uintmax_t size) {
 
 } // namespace
 
-TEST(marlisk_image, the_default_image_is_found_beside_the_program) {
+TEST(MarliskImage, TheDefaultImageIsFoundBesideTheProgram) {
     marlisk_run m;
     m.program = program_in(m);
     const auto image = fwu_test::write_image(m.dir / "program" / "VOKA0101.enc", 3 * 512);
@@ -46,7 +46,7 @@ TEST(marlisk_image, the_default_image_is_found_beside_the_program) {
     EXPECT_EQ(new_version_text(result), "<VOKA0101>");
 }
 
-TEST(marlisk_image, the_current_directory_comes_first_and_a_folder_there_does_not_count) {
+TEST(MarliskImage, TheCurrentDirectoryComesFirstAndAFolderThereDoesNotCount) {
     marlisk_run m;
     m.program = program_in(m);
     const auto beside = fwu_test::write_image(m.dir / "program" / "fw.bin", 2 * 512, 1);
@@ -66,7 +66,7 @@ TEST(marlisk_image, the_current_directory_comes_first_and_a_folder_there_does_no
     EXPECT_EQ(result.exit_code, 4);
 }
 
-TEST(marlisk_image, the_revision_name_is_the_name_before_its_last_point) {
+TEST(MarliskImage, TheRevisionNameIsTheNameBeforeItsLastPoint) {
     struct name_case {
         std::string file;
         std::string shown;
@@ -85,7 +85,7 @@ TEST(marlisk_image, the_revision_name_is_the_name_before_its_last_point) {
     }
 }
 
-TEST(marlisk_image, images_beyond_16_bit_block_offsets_are_refused_before_the_disk_opens) {
+TEST(MarliskImage, ImagesBeyond16BitBlockOffsetsAreRefusedBeforeTheDiskOpens) {
     // 32 MiB and one byte needs block offset 65536; a file of 4 GiB and 512 bytes must not
     // pass for a 512-byte one.
     for (const std::uintmax_t size :
@@ -105,7 +105,7 @@ TEST(marlisk_image, images_beyond_16_bit_block_offsets_are_refused_before_the_di
     }
 }
 
-TEST(marlisk_image, an_image_that_cannot_be_opened_ends_with_30_and_names_the_path) {
+TEST(MarliskImage, AnImageThatCannotBeOpenedEndsWith30AndNamesThePath) {
     marlisk_run m;
     // A wildcard passes the lookup (some file matches) and then fails to open.
     m.image("fw1.bin", 512);
