@@ -1,11 +1,13 @@
 # How a program is made in each build: the one place that knows a program's sources and what
 # they need.
-#   fwu_program(<target> BITS <32|64> [VERSION <a.b.c[.d]>] [APPFRAME] [WINDOWED] ENTRY <main file>
+#   fwu_program(<target> BITS <32|64> [VERSION <a.b.c[.d]>] [APPFRAME] [WINDOWED] [UNIT_TESTS64]
+#               ENTRY <main file>
 #               SOURCES <file>... [WINDOWS_LIBRARIES <lib>...] [WINDOWS_LINK_OPTIONS <option>...])
 # The program's code less its entry point is its core, a static library with the program's
 # usage requirements: <target>_core at the program's bitness. The program is its entry plus
 # the whole core. Where more are needed, the same sources make them:
-#   <target>_core64       the 64-bit core of a 32-bit program, for the unit tests (host);
+#   <target>_core64       the 64-bit core of a 32-bit program, for its unit tests (host,
+#                         with UNIT_TESTS64);
 #   <target>_fuzz_core    the core instrumented for libFuzzer (FWU_FUZZ);
 #   <target>_sim_core     the core over the simulated machine built for Windows, with the
 #                         redirect header forced in; with the entry it makes <target>_sim and
@@ -107,7 +109,7 @@ function(fwu_program_executable target entry resources wholes libraries)
 endfunction()
 
 function(fwu_program target)
-  cmake_parse_arguments(P "APPFRAME;WINDOWED" "BITS;VERSION;ENTRY"
+  cmake_parse_arguments(P "APPFRAME;WINDOWED;UNIT_TESTS64" "BITS;VERSION;ENTRY"
                         "SOURCES;WINDOWS_LIBRARIES;WINDOWS_LINK_OPTIONS" ${ARGN})
   if(NOT P_ENTRY OR NOT P_SOURCES)
     message(FATAL_ERROR "fwu_program(${target}): ENTRY and SOURCES are required")
@@ -148,7 +150,7 @@ function(fwu_program target)
     endif()
   endif()
 
-  if(NOT WIN32 AND FWU_TESTS AND P_BITS EQUAL 32)
+  if(NOT WIN32 AND FWU_TESTS AND P_BITS EQUAL 32 AND P_UNIT_TESTS64)
     fwu_program_core(${target}_core64 64 "${P_SOURCES}" ${core_options})
   endif()
 
